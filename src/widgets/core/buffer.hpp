@@ -1,0 +1,53 @@
+// The cell buffer every widget renders into. The terminal back end compares two buffers and
+// writes only the cells that changed; tests read a buffer back as text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "widgets/core/rect.hpp"
+#include "widgets/core/style.hpp"
+
+namespace sparvik::widgets {
+
+struct Cell {
+  std::string symbol = " ";  // one UTF-8 encoded character of display width 1
+  Color fg = Color::Reset;
+  Color bg = Color::Reset;
+  Modifier modifier = Modifier::None;
+
+  void set_style(const Style& style);
+  friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+class Buffer {
+ public:
+  explicit Buffer(Rect area);
+  static Buffer empty(Rect area) { return Buffer(area); }
+
+  const Rect& area() const { return area_; }
+  // Cells outside the area are ignored on writing; reading one outside is a programmer error.
+  Cell& at(std::uint16_t x, std::uint16_t y);
+  const Cell& at(std::uint16_t x, std::uint16_t y) const;
+
+  // Writes `text` from (x, y) rightwards, one cell per UTF-8 character, cut at `max_width` cells
+  // and at the buffer's edge. Returns the column after the last cell written.
+  std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
+                           const Style& style, std::uint16_t max_width = UINT16_MAX);
+  // Patches `style` onto every cell of `area` within the buffer.
+  void set_style(const Rect& area, const Style& style);
+  // Every cell back to a blank with default colours.
+  void reset();
+  void resize(Rect area);
+
+  // One line per row, symbols only, trailing blanks kept; rows joined with '\n'.
+  std::string to_text() const;
+  std::vector<std::string> lines() const;
+
+ private:
+  Rect area_;
+  std::vector<Cell> cells_;
+};
+
+}  // namespace sparvik::widgets
