@@ -1,19 +1,31 @@
 #include "platform/io_error.hpp"
 
+#include <cstring>
+
 namespace sparvik {
 
 const char* io_error_kind_name(IoErrorKind kind) noexcept {
   switch (kind) {
-    case IoErrorKind::NotFound: return "NotFound";
-    case IoErrorKind::PermissionDenied: return "PermissionDenied";
-    case IoErrorKind::Interrupted: return "Interrupted";
-    case IoErrorKind::TimedOut: return "TimedOut";
-    case IoErrorKind::BrokenPipe: return "BrokenPipe";
-    case IoErrorKind::InvalidData: return "InvalidData";
-    case IoErrorKind::InvalidInput: return "InvalidInput";
-    case IoErrorKind::WriteZero: return "WriteZero";
-    case IoErrorKind::UnexpectedEof: return "UnexpectedEof";
-    case IoErrorKind::Other: return "Other";
+    case IoErrorKind::NotFound:
+      return "NotFound";
+    case IoErrorKind::PermissionDenied:
+      return "PermissionDenied";
+    case IoErrorKind::Interrupted:
+      return "Interrupted";
+    case IoErrorKind::TimedOut:
+      return "TimedOut";
+    case IoErrorKind::BrokenPipe:
+      return "BrokenPipe";
+    case IoErrorKind::InvalidData:
+      return "InvalidData";
+    case IoErrorKind::InvalidInput:
+      return "InvalidInput";
+    case IoErrorKind::WriteZero:
+      return "WriteZero";
+    case IoErrorKind::UnexpectedEof:
+      return "UnexpectedEof";
+    case IoErrorKind::Other:
+      return "Other";
   }
   return "Other";
 }
@@ -21,19 +33,32 @@ const char* io_error_kind_name(IoErrorKind kind) noexcept {
 namespace {
 IoErrorKind kind_of_errno(int err) {
   switch (err) {
-    case ENOENT: case ENODEV: case ENXIO: return IoErrorKind::NotFound;
-    case EACCES: case EPERM: return IoErrorKind::PermissionDenied;
-    case EINTR: return IoErrorKind::Interrupted;
-    case ETIMEDOUT: return IoErrorKind::TimedOut;
-    case EPIPE: return IoErrorKind::BrokenPipe;
-    case EINVAL: return IoErrorKind::InvalidInput;
-    default: return IoErrorKind::Other;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return IoErrorKind::NotFound;
+    case EACCES:
+    case EPERM:
+      return IoErrorKind::PermissionDenied;
+    case EINTR:
+      return IoErrorKind::Interrupted;
+    case ETIMEDOUT:
+      return IoErrorKind::TimedOut;
+    case EPIPE:
+      return IoErrorKind::BrokenPipe;
+    case EINVAL:
+      return IoErrorKind::InvalidInput;
+    default:
+      return IoErrorKind::Other;
   }
 }
 }  // namespace
 
 IoError IoError::from_errno(int err) {
-  return IoError{kind_of_errno(err), err, std::strerror(err)};
+  // strerror may share one buffer between threads; the GNU strerror_r gives a stable text.
+  char buffer[256];
+  const char* text = strerror_r(err, buffer, sizeof buffer);
+  return IoError{kind_of_errno(err), err, text};
 }
 
 IoError IoError::custom(IoErrorKind kind, std::string message) {
@@ -60,12 +85,24 @@ std::string debug_quote(std::string_view text) {
   out.push_back('"');
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (c < 0x20 || c == 0x7f) {
           out += fmt::format("\\u{{{:x}}}", c);

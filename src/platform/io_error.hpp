@@ -1,11 +1,12 @@
 // An operating-system input/output failure, captured at the point where it happened.
 #pragma once
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
-
-#include <fmt/format.h>
+#include <string_view>
 
 namespace sparvik {
 

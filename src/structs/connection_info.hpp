@@ -56,7 +56,8 @@ struct ConnectionInfo {
   void set_error(std::optional<SparvikUIError> error) const;
   void set_connection_status(ConnectionStatus status) const;
 
-  // The structured debug form, on one line or pretty-printed over several.
+  // The structured debug form, on one line or pretty-printed over several. A cell locked at that
+  // moment shows as "<locked>"; must not be called while this thread holds one of the cells.
   std::string debug() const;
   std::string debug_pretty() const;
 };

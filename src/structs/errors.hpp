@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <variant>
 
 #include "platform/error_source.hpp"
@@ -84,7 +86,10 @@ class SparvikError {
  private:
   using Payload = std::variant<std::monostate, std::string, serial::SerialError, IoError, Report,
                                PackingError, TomlReadError, TomlWriteError, log::LogError>;
-  SparvikError(Kind kind, Payload payload) : kind_(kind), payload_(std::move(payload)) {}
+  // The payload is built in place: moving a whole variant trips g++ 12's uninitialised-use check.
+  template <class T>
+  SparvikError(Kind kind, T&& value)
+      : kind_(kind), payload_(std::in_place_type<std::remove_cvref_t<T>>, std::forward<T>(value)) {}
   Kind kind_;
   Payload payload_;
 };
@@ -134,9 +139,10 @@ class SparvikUIError {
   std::string screen_text() const;
 
  private:
-  using Payload =
-      std::variant<std::monostate, ItemLocation, IoError, SparvikError, TomlWriteError>;
-  SparvikUIError(Kind kind, Payload payload) : kind_(kind), payload_(std::move(payload)) {}
+  using Payload = std::variant<std::monostate, ItemLocation, IoError, SparvikError, TomlWriteError>;
+  template <class T>
+  SparvikUIError(Kind kind, T&& value)
+      : kind_(kind), payload_(std::in_place_type<std::remove_cvref_t<T>>, std::forward<T>(value)) {}
   Kind kind_;
   Payload payload_;
 };

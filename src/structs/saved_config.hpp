@@ -23,12 +23,16 @@ struct SavedConfig {
 
 inline constexpr std::string_view config_file_name = "config.toml";
 
-// The record as TOML text: six "key = value" lines.
+// The record as TOML text: six "key = value" lines. Fails for a number past the largest TOML
+// integer and for a port name that is not UTF-8.
 std::expected<std::string, TomlWriteError> to_toml(const SavedConfig& config);
-// A TOML document read under the settings rules (UTF-8 text, BOM already allowed for).
+// A TOML document (UTF-8, optionally starting with a byte-order mark) read under the settings
+// rules: all six keys, integers in range, other keys ignored.
 std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text);
 
 // "config.toml" in the working directory; `path` exists for tests.
+// read_config: ConfigNotFound (cannot open), OpenOutput (cannot read, not UTF-8), InvalidConfig.
+// write_config: SerializeError (cannot render), KeyPress (cannot create, write or close).
 std::expected<SavedConfig, SparvikError> read_config(
     const std::filesystem::path& path = config_file_name);
 std::expected<void, SparvikUIError> write_config(

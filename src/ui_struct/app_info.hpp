@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <expected>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +82,11 @@ std::optional<ScanField> scan_field_from_index(std::uint8_t index);
 
 enum class MoveDirection : std::uint8_t { Left, Right };
 
+// Starts the sweep worker on a detached thread with the filled record and its second copy. A
+// thread the system refuses to create is fatal.
+void spawn_sweep_worker(ConnectionInfo sweep, ConnectionInfo report);
+using SweepStarter = std::function<void(ConnectionInfo sweep, ConnectionInfo report)>;
+
 struct AppInfo {
   BaudRateList baudrate_list;
   PortList port_list;
@@ -97,6 +104,9 @@ struct AppInfo {
   std::uint8_t selected_widget = 0;
   bool exit = false;
   bool first_draw_logged = false;
+  // How the sweep start launches the worker and where it keeps the settings; tests replace them.
+  SweepStarter start_worker = spawn_sweep_worker;
+  std::filesystem::path config_path{config_file_name};
 
   // Start-up state from the enumerated ports and the settings restored from "config.toml".
   static AppInfo build(std::vector<std::string> port_names, std::optional<SavedConfig> saved);

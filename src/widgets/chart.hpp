@@ -19,6 +19,8 @@ struct Axis {
 };
 
 // Points are referred to, never copied: the caller keeps them alive while the chart draws.
+// Points outside the axis bounds (NaN included) are not drawn, nor is a dataset when either axis
+// has no positive, finite span (low bound at or above the high one).
 struct Dataset {
   std::optional<std::string> name;  // no name: no legend
   std::span<const std::pair<double, double>> data;
@@ -32,6 +34,7 @@ struct ChartLayout {
   std::optional<std::uint16_t> axis_y_column;  // column of the y axis line
   std::optional<std::uint16_t> label_x_row;    // row of the x labels
   std::uint16_t label_y_width = 0;             // columns taken by the y labels
+  friend bool operator==(const ChartLayout&, const ChartLayout&) = default;
 };
 
 class Chart {
@@ -43,6 +46,7 @@ class Chart {
   Chart& x_axis(Axis axis) { x_axis_ = std::move(axis); return *this; }
   Chart& y_axis(Axis axis) { y_axis_ = std::move(axis); return *this; }
 
+  // The x axis line and labels appear only when the x axis has labels; the same for y.
   ChartLayout layout(Rect area) const;
   void render(Rect area, Buffer& buf) const;
 

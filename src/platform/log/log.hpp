@@ -2,14 +2,17 @@
 // a filter, written as "LEVEL [module::path] message\n" to a per-run file through spdlog.
 #pragma once
 
+#include <fmt/format.h>
+
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <fmt/format.h>
 
 namespace sparvik::log {
 
@@ -22,25 +25,30 @@ const char* level_name(Level level) noexcept;
 struct LogError {
   std::string message;
   std::string display() const { return message; }
+  // LogError { message: "..." }
   std::string debug() const;
 };
 
-// A parsed filter text such as "info, my::critical::module=trace": a default level, then
-// directives "target=level" that apply to every target beginning with the given prefix.
+// A parsed filter text such as "info, my::critical::module=trace": comma-separated parts, each
+// either a bare level name (error, warn, info, debug, trace, off; any case) setting the default,
+// or "prefix=level", a directive for every target beginning with the prefix (longest prefix wins).
+// Without a bare level the default is error.
 class Filter {
  public:
   static std::expected<Filter, LogError> parse(std::string_view spec);
 
   bool admits(Level level, std::string_view target) const noexcept;
-  // The highest level any part of the filter lets through.
-  Level max_level() const noexcept;
+  // The highest level any part of the filter lets through; none when every part is "off".
+  std::optional<Level> max_level() const noexcept;
 
  private:
+  // 0 is "off", otherwise the numeric value of the highest admitted Level.
+  using Threshold = std::uint8_t;
   struct Directive {
     std::string prefix;
-    Level level;
+    Threshold threshold;
   };
-  Level default_level_ = Level::Error;
+  Threshold default_threshold_ = static_cast<Threshold>(Level::Error);
   std::vector<Directive> directives_;  // longest prefix first
 };
 
@@ -48,10 +56,22 @@ class Filter {
 std::string format_line(Level level, std::string_view module_path, std::string_view message);
 
 // True when a record of this level and target would be written by the installed logger. Records
-// are formatted only after this says yes.
+// are formatted only after this says yes. False while nothing is installed.
 bool enabled(Level level, std::string_view target) noexcept;
+// True when the installed filter lets this level through for at least one target: a lock-free
+// first check for work that is worth skipping before the target is known.
+bool level_enabled(Level level) noexcept;
+// Writes the record if the installed filter admits it.
 void write(Level level, std::string_view target, std::string_view module_path,
            std::string_view message);
+
+// Tuning of the file logger; the program uses the defaults, tests shorten or fix them.
+struct FileLoggerOptions {
+  std::chrono::milliseconds flush_interval{1000};
+  std::size_t buffer_size = 8192;
+  // The run's start time that names the file; now when absent.
+  std::optional<std::chrono::system_clock::time_point> start_time;
+};
 
 // The started file logger. Releasing it writes out what is buffered and shuts logging down.
 class Logger {
@@ -60,21 +80,26 @@ class Logger {
   Logger& operator=(Logger&&) noexcept;
   ~Logger();
 
-  const std::string& file_name() const noexcept;
+  // The log file's path. The file is created by the first record; when another run of the same
+  // second holds the name already, a suffix "_1", "_2", ... is added and this gives the name used.
+  std::string file_name() const;
 
  private:
   struct State;
   explicit Logger(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
   friend std::expected<Logger, LogError> start_file_logger(std::string_view, std::string_view,
-                                                           std::string_view);
+                                                           std::string_view,
+                                                           const FileLoggerOptions&);
 };
 
 // Starts logging to "<stem of program>_<%Y-%m-%d_%H-%M-%S>.log" in `directory`, buffered in
-// 8 KiB and flushed by a background thread every second. Fails if a logger is already running.
+// 8 KiB and flushed by a background thread every second. Fails on an invalid filter, a directory
+// that cannot hold the file, or when a logger (or a test capture) is already installed.
 std::expected<Logger, LogError> start_file_logger(std::string_view filter_spec,
                                                   std::string_view program_name,
-                                                  std::string_view directory = ".");
+                                                  std::string_view directory = ".",
+                                                  const FileLoggerOptions& options = {});
 
 namespace testing {
 struct CapturedRecord {
@@ -85,8 +110,11 @@ struct CapturedRecord {
   friend bool operator==(const CapturedRecord&, const CapturedRecord&) = default;
 };
 
-// While alive, records admitted by `filter_spec` are kept in memory instead of going to a file.
-// Meant for tests; only one may exist at a time, and not beside a running Logger.
+class CaptureStore;
+
+// While alive, records admitted by `filter_spec` are kept in memory instead of going to a file,
+// whichever thread writes them. Meant for tests; only one may exist at a time, and not beside a
+// running Logger (that, or an invalid filter, throws std::logic_error).
 class Capture {
  public:
   explicit Capture(std::string_view filter_spec = "trace");
@@ -98,13 +126,16 @@ class Capture {
   // Records whose target is `target`, in order.
   std::vector<CapturedRecord> records_for(std::string_view target) const;
   void clear();
+
+ private:
+  std::shared_ptr<CaptureStore> store_;
 };
 }  // namespace testing
 
 }  // namespace sparvik::log
 
 // Writes one record; the message is formatted only when the record is admitted.
-#define SPARVIK_LOG(level, target, module_path, ...)                                     \
+#define SPARVIK_LOG(level, target, module_path, ...)                                       \
   do {                                                                                     \
     if (::sparvik::log::enabled((level), (target))) {                                      \
       ::sparvik::log::write((level), (target), (module_path), ::fmt::format(__VA_ARGS__)); \

@@ -2,6 +2,8 @@
 // writes only the cells that changed; tests read a buffer back as text.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,18 +29,24 @@ class Buffer {
   static Buffer empty(Rect area) { return Buffer(area); }
 
   const Rect& area() const { return area_; }
-  // Cells outside the area are ignored on writing; reading one outside is a programmer error.
+  // All cells row by row from the top left: what the terminal back end diffs.
+  std::span<const Cell> content() const { return cells_; }
+  // Cells outside the area are ignored on writing; reading one outside is a programmer error
+  // (throws std::out_of_range).
   Cell& at(std::uint16_t x, std::uint16_t y);
   const Cell& at(std::uint16_t x, std::uint16_t y) const;
 
   // Writes `text` from (x, y) rightwards, one cell per UTF-8 character, cut at `max_width` cells
-  // and at the buffer's edge. Returns the column after the last cell written.
+  // and at the buffer's edge. Returns the column after the last cell written (x when none was).
+  // Control characters take no cell (they would drive the terminal); malformed UTF-8 shows as
+  // U+FFFD.
   std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
                            const Style& style, std::uint16_t max_width = UINT16_MAX);
   // Patches `style` onto every cell of `area` within the buffer.
   void set_style(const Rect& area, const Style& style);
   // Every cell back to a blank with default colours.
   void reset();
+  // New area; every cell is blank afterwards.
   void resize(Rect area);
 
   // One line per row, symbols only, trailing blanks kept; rows joined with '\n'.
@@ -46,6 +54,8 @@ class Buffer {
   std::vector<std::string> lines() const;
 
  private:
+  std::size_t index_of(std::uint16_t x, std::uint16_t y) const;
+
   Rect area_;
   std::vector<Cell> cells_;
 };

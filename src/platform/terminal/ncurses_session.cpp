@@ -1,0 +1,102 @@
+#include "platform/terminal/ncurses_session.hpp"
+
+#include <langinfo.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/crash/crash.hpp"
+#include "platform/crash/signal_safe_text.hpp"
+#include "platform/terminal/ncurses.hpp"
+#include "platform/terminal/ncurses_backend.hpp"
+
+namespace sparvik::term {
+namespace {
+
+enum SessionState : int { Inactive, Active };
+std::atomic<int> state{Inactive};
+SCREEN* screen = nullptr;
+
+// Kept for the crash path, which may run in a signal handler and so cannot ask curses.
+termios saved_termios{};
+bool termios_saved = false;
+FixedText<512> leave_sequence;
+bool crash_hook_pushed = false;
+
+void restore_on_crash() noexcept {
+  int expected = Active;
+  if (!state.compare_exchange_strong(expected, Inactive)) return;
+  write_all(STDOUT_FILENO, leave_sequence.view());
+  if (termios_saved) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_termios);
+}
+
+void append_capability(const char* name) {
+  const char* text = ::tigetstr(name);
+  if (text != nullptr && text != reinterpret_cast<const char*>(-1)) leave_sequence.append(text);
+}
+
+// What endwin() would send: plain attributes, visible cursor, keypad off, normal screen.
+void prepare_leave_sequence() {
+  leave_sequence = {};
+  append_capability("sgr0");
+  append_capability("cnorm");
+  append_capability("rmkx");
+  append_capability("rmcup");
+}
+
+// Box drawing and symbols need a UTF-8 character type. Only LC_CTYPE changes: number formatting
+// elsewhere in the program must stay in the "C" locale.
+void use_utf8_ctype() {
+  std::setlocale(LC_CTYPE, "");
+  if (std::strcmp(::nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+}  // namespace
+
+namespace detail {
+
+std::expected<void, IoError> open_session() {
+  if (state.load() != Inactive) {
+    return std::unexpected(IoError::custom(IoErrorKind::Other, "the terminal is in use already"));
+  }
+  if (!crash_hook_pushed) {
+    if (auto pushed = push_crash_hook(&restore_on_crash); !pushed) {
+      return std::unexpected(IoError::custom(IoErrorKind::Other, pushed.error().message()));
+    }
+    crash_hook_pushed = true;
+  }
+  if (!::isatty(STDOUT_FILENO)) return std::unexpected(IoError::from_errno());
+  if (::tcgetattr(STDIN_FILENO, &saved_termios) != 0) {
+    return std::unexpected(IoError::from_errno());
+  }
+  termios_saved = true;
+  use_utf8_ctype();
+  screen = ::newterm(nullptr, stdout, stdin);
+  if (screen == nullptr) {
+    return std::unexpected(
+        IoError::custom(IoErrorKind::NotFound, "the terminal type is unknown to terminfo"));
+  }
+  prepare_leave_sequence();
+  state.store(Active);
+  return {};
+}
+
+}  // namespace detail
+
+void restore() noexcept {
+  int expected = Active;
+  if (!state.compare_exchange_strong(expected, Inactive)) return;
+  if (::endwin() == ERR) {
+    std::fputs("Failed to restore terminal: endwin failed\n", stderr);
+    write_all(STDOUT_FILENO, leave_sequence.view());
+    if (termios_saved) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_termios);
+  }
+  ::delscreen(screen);
+  screen = nullptr;
+}
+
+}  // namespace sparvik::term

@@ -1,0 +1,64 @@
+#include "scan/command_channel.hpp"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <span>
+#include <thread>
+
+#include "scan/lossy_utf8.hpp"
+#include "scan/prompt_searcher.hpp"
+
+namespace sparvik::scan {
+
+namespace {
+constexpr std::size_t kReadBufferSize = 256;
+constexpr std::uint64_t kPauseAfterReply = 200;
+}  // namespace
+
+void wait_sync(std::uint64_t ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto now = Clock::now();
+  // Saturate rather than overflow the deadline for absurd values.
+  const auto headroom = std::chrono::duration_cast<std::chrono::milliseconds>(
+      Clock::time_point::max() - now);
+  const auto deadline = ms >= static_cast<std::uint64_t>(headroom.count())
+                            ? Clock::time_point::max()
+                            : now + std::chrono::milliseconds(static_cast<std::int64_t>(ms));
+  std::this_thread::sleep_until(deadline);
+}
+
+std::vector<std::uint8_t> read_port(serial::Port& port) {
+  const PromptSearcher& prompt = EOF_SEARCHER();
+  std::vector<std::uint8_t> reply;
+  std::array<std::uint8_t, kReadBufferSize> buffer{};
+  for (;;) {
+    const auto got = port.read(buffer);
+    // A port never reports an empty read; should one do so, it ends the reply like a failure
+    // instead of spinning.
+    if (!got || *got == 0) break;
+    const std::span<const std::uint8_t> fresh(buffer.data(), std::min(*got, buffer.size()));
+    if (const auto at = prompt.find(fresh)) {
+      reply.insert(reply.end(), fresh.begin(), fresh.begin() + static_cast<std::ptrdiff_t>(*at));
+      break;
+    }
+    reply.insert(reply.end(), fresh.begin(), fresh.end());
+  }
+  return reply;
+}
+
+std::expected<std::string, SparvikError> send_cmd(serial::Port& port, std::string_view cmd,
+                                                  std::uint64_t wait) {
+  const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(cmd.data()),
+                                           cmd.size());
+  if (auto written = port.write(data); !written) {
+    return std::unexpected(SparvikError::SendError(std::move(written.error())));
+  }
+  wait_sync(wait);
+  const std::vector<std::uint8_t> reply = read_port(port);
+  std::string text = utf8_lossy(reply);
+  wait_sync(kPauseAfterReply);
+  return text;
+}
+
+}  // namespace sparvik::scan

@@ -1,0 +1,32 @@
+// The command channel to the analyser's shell: write one command line, wait, collect the answer
+// up to the prompt "ch>", wait again. Used by the sweep worker for every command.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/serial/serial_port.hpp"
+#include "structs/errors.hpp"
+
+namespace sparvik::scan {
+
+// Level offset in dB: sent with "zero" and taken off every decoded level.
+inline constexpr std::uint64_t OFFSET = 128;
+
+// Blocks the calling thread for `ms` milliseconds, measured on the steady clock.
+void wait_sync(std::uint64_t ms);
+
+// Everything received before the prompt. The prompt counts only when its three bytes arrive in
+// one read; otherwise the reply ends at the first failed read (time-out or I/O error).
+std::vector<std::uint8_t> read_port(serial::Port& port);
+
+// One write of `cmd` (its count is not looked at), `wait` ms, the reply up to the prompt as text
+// (invalid UTF-8 replaced, nothing trimmed), then a fixed 200 ms. A failed write is SendError and
+// nothing else happens.
+std::expected<std::string, SparvikError> send_cmd(serial::Port& port, std::string_view cmd,
+                                                  std::uint64_t wait);
+
+}  // namespace sparvik::scan

@@ -1,0 +1,36 @@
+// The five screens that AppInfo::draw dispatches to, each drawn into the middle column of the
+// frame, and the small pieces they share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "structs/errors.hpp"
+#include "ui_struct/app_info.hpp"
+#include "widgets/core/frame.hpp"
+#include "widgets/paragraph.hpp"
+
+namespace sparvik::screens {
+
+using Outcome = std::expected<void, SparvikUIError>;
+
+Outcome draw_connection_setup(AppInfo& app, widgets::Frame& frame, widgets::Rect area);
+Outcome draw_scan_setup(AppInfo& app, widgets::Frame& frame, widgets::Rect area);
+Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect area);
+Outcome draw_scan_result(AppInfo& app, widgets::Frame& frame, widgets::Rect area);
+Outcome draw_error_report(AppInfo& app, widgets::Frame& frame, widgets::Rect area);
+
+// The x-axis labels of the result chart: start, midpoint and stop, each followed by "MHz". The
+// midpoint rounds down and is the start when stop lies below it.
+std::array<std::string, 3> frequency_labels(std::uint64_t start, std::uint64_t stop);
+
+// A paragraph in a bordered box with `title`; the optional colour covers border, title and text.
+widgets::Paragraph titled_box(std::string_view text, std::string_view title,
+                              std::optional<widgets::Color> color = std::nullopt);
+// A one-row paragraph without a box, centred.
+widgets::Paragraph centred_line(std::string_view text);
+
+}  // namespace sparvik::screens

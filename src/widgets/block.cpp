@@ -1,0 +1,50 @@
+// Borders and title of a Block.
+#include "widgets/block.hpp"
+
+#include <string_view>
+
+#include "widgets/draw_line.hpp"
+
+namespace sparvik::widgets {
+
+Rect Block::inner(Rect area) const {
+  if (borders_) return area.inner(1);
+  if (title_ && !area.empty()) {
+    // An untitled top row is free; a title without borders takes it.
+    const Rect below{area.x, area.y < UINT16_MAX ? static_cast<std::uint16_t>(area.y + 1) : area.y,
+                     area.width, static_cast<std::uint16_t>(area.height - 1)};
+    return below;
+  }
+  return area;
+}
+
+void Block::render(Rect area, Buffer& buf) const {
+  area = area.intersection(buf.area());
+  if (area.empty()) return;
+  buf.set_style(area, style_);
+  const std::uint16_t last_col = static_cast<std::uint16_t>(area.right() - 1);
+  const std::uint16_t last_row = static_cast<std::uint16_t>(area.bottom() - 1);
+  if (borders_) {
+    for (std::uint32_t x = area.x; x <= last_col; ++x) {
+      buf.set_string(static_cast<std::uint16_t>(x), area.y, "─", border_style_);
+      buf.set_string(static_cast<std::uint16_t>(x), last_row, "─", border_style_);
+    }
+    for (std::uint32_t y = area.y; y <= last_row; ++y) {
+      buf.set_string(area.x, static_cast<std::uint16_t>(y), "│", border_style_);
+      buf.set_string(last_col, static_cast<std::uint16_t>(y), "│", border_style_);
+    }
+    buf.set_string(area.x, area.y, "┌", border_style_);
+    buf.set_string(last_col, area.y, "┐", border_style_);
+    buf.set_string(area.x, last_row, "└", border_style_);
+    buf.set_string(last_col, last_row, "┘", border_style_);
+  }
+  if (title_) {
+    // Between the corners when bordered, so the title never covers them.
+    const std::uint16_t start = borders_ ? static_cast<std::uint16_t>(area.x + 1) : area.x;
+    const std::uint16_t room =
+        borders_ ? static_cast<std::uint16_t>(area.width > 2 ? area.width - 2 : 0) : area.width;
+    if (room > 0) draw_line(buf, start, area.y, *title_, room);
+  }
+}
+
+}  // namespace sparvik::widgets

@@ -1,0 +1,229 @@
+// The file logger: lazy creation, the 8 KiB buffer, the flusher thread, shutdown, several runs in
+// one second, concurrent writers and failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/log/log.hpp"
+#include "platform/log/temp_dir.hpp"
+
+namespace sparvik::log {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+constexpr std::string_view kProgramFilter = "info, my::critical::module=trace";
+
+FileLoggerOptions never_flushing() {
+  FileLoggerOptions options;
+  options.flush_interval = std::chrono::hours(1);
+  return options;
+}
+
+Logger start(const test::TempDir& dir, const FileLoggerOptions& options = {}) {
+  auto logger = start_file_logger(kProgramFilter, "/opt/bin/sparvik", dir.path().string(), options);
+  if (!logger) throw std::runtime_error(logger.error().message);
+  return std::move(*logger);
+}
+
+TEST(FileLogger, NamesTheFileAfterProgramAndStartTime) {
+  const test::TempDir dir;
+  Logger logger = start(dir);
+  const std::filesystem::path name = logger.file_name();
+  EXPECT_EQ(name.parent_path(), dir.path());
+  EXPECT_THAT(name.filename().string(),
+              ::testing::MatchesRegex(
+                  R"(sparvik_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.log)"));
+}
+
+TEST(FileLogger, FileIsCreatedByFirstRecordAndFilledWhenBufferIsFull) {
+  const test::TempDir dir;
+  std::optional<Logger> logger = start(dir, never_flushing());
+  EXPECT_TRUE(dir.files().empty());
+
+  // "INFO [m] " + 90 characters + "\n": 100 bytes a line, 81 lines fit into 8192 bytes.
+  auto line_message = [](int i) { return fmt::format("{:090}", i); };
+  std::string all;
+  for (int i = 0; i < 81; ++i) {
+    write(Level::Info, "sparvik::scan", "m", line_message(i));
+    all += format_line(Level::Info, "m", line_message(i));
+  }
+  const std::string path = logger->file_name();
+  ASSERT_EQ(dir.files(), std::vector<std::filesystem::path>{path});
+  EXPECT_EQ(test::read_file(path), "");
+
+  write(Level::Info, "sparvik::scan", "m", line_message(81));
+  EXPECT_EQ(test::read_file(path), all);
+  all += format_line(Level::Info, "m", line_message(81));
+
+  logger.reset();
+  EXPECT_EQ(test::read_file(path), all);
+}
+
+TEST(FileLogger, LineLongerThanBufferFollowsWhatIsBuffered) {
+  const test::TempDir dir;
+  Logger logger = start(dir, never_flushing());
+  const std::string long_message(10000, 'x');
+  write(Level::Warn, "sparvik::scan", "a", "short");
+  write(Level::Error, "sparvik::scan", "b", long_message);
+  EXPECT_EQ(test::read_file(logger.file_name()),
+            "WARN [a] short\n" + format_line(Level::Error, "b", long_message));
+}
+
+TEST(FileLogger, ShutdownWritesOutOnlyAdmittedRecords) {
+  const test::TempDir dir;
+  std::optional<Logger> logger = start(dir, never_flushing());
+  SPARVIK_LOG(Level::Info, "info", "sparvik", "Logging started");
+  SPARVIK_LOG(Level::Debug, "sparvik::scan", "sparvik::scan", "dropped {}", 1);
+  SPARVIK_LOG(Level::Trace, "sparvik::structs", "sparvik::structs", "Progress: {}", 5);
+  SPARVIK_LOG(Level::Trace, "my::critical::module", "my::critical::module", "kept {}", 2);
+  SPARVIK_LOG(Level::Error, "sparvik::ui", "sparvik::ui", "failed: {}", "port");
+  const std::string path = logger->file_name();
+  logger.reset();
+  EXPECT_EQ(test::read_file(path),
+            "INFO [sparvik] Logging started\n"
+            "TRACE [my::critical::module] kept 2\n"
+            "ERROR [sparvik::ui] failed: port\n");
+  EXPECT_FALSE(enabled(Level::Error, "sparvik::ui"));
+}
+
+TEST(FileLogger, FlusherWritesBufferedLinesWithoutShutdown) {
+  const test::TempDir dir;
+  Logger logger = start(dir);  // the program's one-second interval
+  write(Level::Info, "info", "sparvik", "Logging started");
+  const std::string expected = "INFO [sparvik] Logging started\n";
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  std::string content;
+  while ((content = test::read_file(logger.file_name())) != expected &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(content, expected);
+}
+
+TEST(FileLogger, SecondRunInTheSameSecondKeepsTheFirstLog) {
+  const test::TempDir dir;
+  FileLoggerOptions options = never_flushing();
+  options.start_time = std::chrono::system_clock::now();
+  std::vector<std::string> names;
+  for (std::string_view message : {"first run", "second run", "third run"}) {
+    Logger logger = start(dir, options);
+    write(Level::Info, "info", "sparvik", message);
+    names.push_back(logger.file_name());
+  }
+  ASSERT_EQ(names.size(), 3u);
+  const std::string base = names[0].substr(0, names[0].size() - 4);
+  EXPECT_EQ(names[1], base + "_1.log");
+  EXPECT_EQ(names[2], base + "_2.log");
+  EXPECT_EQ(test::read_file(names[0]), "INFO [sparvik] first run\n");
+  EXPECT_EQ(test::read_file(names[1]), "INFO [sparvik] second run\n");
+  EXPECT_EQ(test::read_file(names[2]), "INFO [sparvik] third run\n");
+}
+
+TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
+  const test::TempDir dir;
+  FileLoggerOptions options;
+  options.flush_interval = 1ms;  // keep the flusher busy alongside the writers
+  std::optional<Logger> logger = start(dir, options);
+  constexpr int kThreads = 3;
+  constexpr int kRecords = 2000;
+  {
+    std::vector<std::jthread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+      writers.emplace_back([t] {
+        for (int i = 0; i < kRecords; ++i) {
+          SPARVIK_LOG(Level::Info, "sparvik::scan", "sparvik::scan", "thread {} record {}", t, i);
+        }
+      });
+    }
+  }
+  const std::string path = logger->file_name();
+  logger.reset();
+
+  std::vector<int> next(kThreads, 0);
+  std::istringstream lines(test::read_file(path));
+  for (std::string line; std::getline(lines, line);) {
+    int t = -1;
+    int i = -1;
+    ASSERT_EQ(std::sscanf(line.c_str(), "INFO [sparvik::scan] thread %d record %d", &t, &i), 2)
+        << line;
+    ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+    ASSERT_EQ(i, next[t]) << line;
+    ++next[t];
+  }
+  EXPECT_EQ(next, std::vector<int>(kThreads, kRecords));
+}
+
+TEST(FileLogger, StartFailuresAreErrors) {
+  const test::TempDir dir;
+  const std::filesystem::path plain_file = dir.path() / "plain";
+  std::ofstream(plain_file) << "x";
+  const struct {
+    std::string_view filter;
+    std::string directory;
+    std::string_view reason;
+  } cases[] = {
+      {"info, x=loud", dir.path().string(), "invalid log filter"},
+      {kProgramFilter, (dir.path() / "missing").string(), "No such file or directory"},
+      {kProgramFilter, plain_file.string(), "not a directory"},
+  };
+  for (const auto& c : cases) {
+    const auto logger = start_file_logger(c.filter, "sparvik", c.directory);
+    ASSERT_FALSE(logger.has_value()) << c.directory;
+    EXPECT_THAT(logger.error().message, HasSubstr(c.reason));
+  }
+  EXPECT_FALSE(enabled(Level::Error, "sparvik"));
+}
+
+TEST(FileLogger, OnlyOneLoggerOrCaptureAtATime) {
+  const test::TempDir dir;
+  {
+    Logger first = start(dir);
+    const auto second = start_file_logger(kProgramFilter, "sparvik", dir.path().string());
+    ASSERT_FALSE(second.has_value());
+    EXPECT_EQ(second.error().message, "a logger is already running");
+    EXPECT_THROW(testing::Capture capture, std::logic_error);
+    EXPECT_TRUE(enabled(Level::Info, "sparvik::ui"));  // the first one still runs
+  }
+  {
+    testing::Capture capture;
+    EXPECT_FALSE(start_file_logger(kProgramFilter, "sparvik", dir.path().string()).has_value());
+  }
+  EXPECT_TRUE(start_file_logger(kProgramFilter, "sparvik", dir.path().string()).has_value());
+}
+
+TEST(FileLogger, UncreatableFileIsReportedOnceAndLoggingGoesOn) {
+  const test::TempDir dir;
+  const std::filesystem::path doomed = dir.path() / "doomed";
+  std::filesystem::create_directory(doomed);
+  std::optional<Logger> logger;
+  {
+    auto started = start_file_logger(kProgramFilter, "sparvik", doomed.string(), never_flushing());
+    ASSERT_TRUE(started.has_value());
+    logger.emplace(std::move(*started));
+  }
+  std::filesystem::remove(doomed);
+
+  ::testing::internal::CaptureStderr();
+  for (int i = 0; i < 3; ++i) write(Level::Info, "info", "sparvik", "lost");
+  logger.reset();
+  const std::string reported = ::testing::internal::GetCapturedStderr();
+
+  EXPECT_THAT(reported, HasSubstr("cannot create log file"));
+  EXPECT_THAT(reported, HasSubstr("No such file or directory"));
+  EXPECT_EQ(reported.find("Logging:"), reported.rfind("Logging:")) << reported;
+}
+
+}  // namespace
+}  // namespace sparvik::log

@@ -1,0 +1,311 @@
+// Whole sweeps against the simulated analyser over a real pseudo-terminal: the bytes the analyser
+// receives, what the worker publishes in the shared cells and in the log, the CSV file, and every
+// way a sweep can fail. Each sweep takes seconds (the dialogue has fixed pauses), so each test
+// runs one or two.
+#include "scan/sweep_worker.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/log/log.hpp"
+#include "scan/error_payload.hpp"
+#include "scan/temp_dir.hpp"
+#include "sim/simulated_analyser.hpp"
+
+namespace sparvik::scan {
+namespace {
+
+using log::Level;
+using log::testing::CapturedRecord;
+using testing::read_file;
+using testing::TempDir;
+
+constexpr std::uint64_t MHz = 1'000'000;
+
+struct Sweep {
+  std::vector<CapturedRecord> records;
+  std::string received;  // what the analyser got
+};
+
+bool is_final(ConnectionStatus status) {
+  return status == ConnectionStatus::ClosedWithSuccess ||
+         status == ConnectionStatus::ConnectionFailure;
+}
+
+// Runs the worker on its own thread with two copies of `info`, reading the cells meanwhile as the
+// sweep screen does, and returns once it has ended.
+Sweep run(const ConnectionInfo& info, const TempDir& dir, const sim::SimulatedAnalyser* analyser) {
+  log::testing::Capture capture("trace");
+  std::thread worker(run_sweep_writing_to, info.clone(), info.clone(), dir.path().string());
+  while (!is_final(info.get_connection_status())) {
+    (void)info.progress.get();
+    (void)info.get_scan_message();
+    std::this_thread::sleep_for(std::chrono::milliseconds(16));
+  }
+  worker.join();
+  return {capture.records(), analyser != nullptr ? analyser->received() : std::string()};
+}
+
+ConnectionInfo request(std::string port, std::uint64_t start, std::uint64_t stop,
+                       std::uint64_t points) {
+  ConnectionInfo info;
+  info.port = std::move(port);
+  info.baudrate = 115200;
+  info.start = start;
+  info.stop = stop;
+  info.points = points;
+  info.repeat = 3;
+  return info;
+}
+
+// The messages of records from `target` whose message starts with `prefix`, without the prefix.
+std::vector<std::string> published(const Sweep& sweep, std::string_view prefix,
+                                   std::string_view target = "sparvik::structs") {
+  std::vector<std::string> values;
+  for (const auto& r : sweep.records) {
+    if (r.target == target && r.message.starts_with(prefix)) {
+      values.push_back(r.message.substr(prefix.size()));
+    }
+  }
+  return values;
+}
+
+std::string stored_error(const ConnectionInfo& info) {
+  return debug_optional(info.error_raised.get());
+}
+
+// What the worker sends before "scanraw" for a request from 100 to 200 MHz with repeat 3.
+const std::string kLowDialogue =
+    "version\rinfo\rleveloffset\rvbat\rusart_cfg\rthreads\rrepeat 3\rzero 128\rmarker\rpause\r"
+    "mode low input\rsweep start 100000000\rsweep stop 200000000\rsweep\r"
+    "scan 100000000 200000000 290 101\r";
+
+TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.levels = {4096, 3000, 0};
+  config.replies = {{"leveloffset", "L\r\n"}, {"vbat", "V\r\n"}, {"usart_cfg", "U\r\n"},
+                    {"threads", "T\r\n"}};
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir;
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const Sweep sweep = run(info, dir, analyser.get());
+
+  EXPECT_EQ(sweep.received, kLowDialogue + "scanraw 100000000 200000000 11\rresume\r");
+  EXPECT_EQ(published(sweep, "Status: "),
+            (std::vector<std::string>{"Initialised", "Connected", "ScanStarted", "ClosedWithSuccess"}));
+  EXPECT_EQ(published(sweep, "Progress: "),
+            (std::vector<std::string>{"5", "15", "16", "17", "18", "19", "20", "22", "100"}));
+  EXPECT_EQ(published(sweep, "Message: "),
+            (std::vector<std::string>{"Opening connection", "Initialisation...",
+                                      "Acquiring version & info", "Setting up repeat",
+                                      "Setting zero...", "Setting up marker",
+                                      "Setting up scan & mode", "Setting up sweep", "Sweeping...",
+                                      "Starting scan...", "Scan finished"}));
+  EXPECT_EQ(info.progress.get(), 100u);
+  EXPECT_EQ(info.get_scan_message(), "Scan finished");
+  EXPECT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
+  EXPECT_EQ(stored_error(info), "None");
+
+  std::string device = "version\r\n" + config.version + "\r\ninfo\r\n";
+  for (const auto& line : config.info) device += line + "\r\n";
+  EXPECT_EQ(info.scan_info.get(), device);
+
+  // Levels cycle 0, -34.25, -128 dBm; frequencies step by 10 MHz.
+  const std::string csv =
+      "100,0\n110,-34.25\n120,-128\n130,0\n140,-34.25\n150,-128\n160,0\n170,-34.25\n180,-128\n"
+      "190,0\n200,-34.25\n";
+  const auto points = info.return_data.get();
+  ASSERT_TRUE(points.has_value());
+  ASSERT_EQ(points->size(), 11u);
+  EXPECT_EQ(points->front(), (SweepPoint{100.0, 0.0}));
+  EXPECT_EQ(points->back(), (SweepPoint{200.0, -34.25}));
+  const std::string file_name = info.file_name.get();
+  EXPECT_EQ(dir.files(), std::vector<std::string>{file_name});
+  EXPECT_EQ(read_file(dir.path() / file_name), csv);
+
+  EXPECT_EQ(published(sweep, "", "scan"),
+            (std::vector<std::string>{"Pre-init data found", R"("\r\ntinySA Shell\r\n")"}));
+  for (const auto& r : sweep.records) {
+    if (r.target == "scan") {
+      EXPECT_EQ(r.module_path, "sparvik::scan");
+    }
+  }
+  const CapturedRecord joined{Level::Info, "sparvik::scan", "sparvik::scan",
+                              "leveloffset\r\nL\r\nvbat\r\nV\r\nusart_cfg\r\nU\r\nthreads\r\nT\r\n"};
+  EXPECT_NE(std::find(sweep.records.begin(), sweep.records.end(), joined), sweep.records.end());
+  EXPECT_EQ(published(sweep, "Info: "), std::vector<std::string>{device});
+  EXPECT_EQ(published(sweep, "End at ", "sparvik::scan").size(), 1u);
+  EXPECT_TRUE(published(sweep, "", "sparvik::ui").empty());
+}
+
+TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
+  const struct {
+    std::uint64_t start, stop, points;
+    std::string error;
+  } cases[] = {
+      {200 * MHz, 100 * MHz, 11,
+       R"(BadScanFrequencies("Start frequency 200000000Hz is higher than stop frequency 100000000Hz"))"},
+      {100 * MHz, 500 * MHz, 11,
+       R"x(BadScanFrequencies("Scan frequencies must either be in range (0MHz-240MHz) or (240MHz-960MHz)"))x"},
+      {100 * MHz, 200 * MHz, 1,
+       R"(BadScanFrequencies("Number of points must be between 2 and 1000001, got 1"))"},
+      {100 * MHz, 200 * MHz, 6'148'914'691'236'517'205,  // 3 × points + 6 would wrap round
+       R"(BadScanFrequencies("Number of points must be between 2 and 1000001, got 6148914691236517205"))"},
+  };
+  auto analyser = sim::SimulatedAnalyser::start({});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    TempDir dir;
+    const ConnectionInfo info = request(analyser->port_path(), c.start, c.stop, c.points);
+    const Sweep sweep = run(info, dir, analyser.get());
+    EXPECT_EQ(sweep.received, "");
+    EXPECT_EQ(published(sweep, "Status: "), std::vector<std::string>{"ConnectionFailure"});
+    EXPECT_TRUE(published(sweep, "Message: ").empty());
+    EXPECT_EQ(info.get_scan_message(), "");
+    EXPECT_EQ(stored_error(info), "Some(ScanError(" + c.error + "))");
+    EXPECT_TRUE(dir.files().empty());
+    // The failure exit's record comes before set_error's.
+    ASSERT_GE(sweep.records.size(), 2u);
+    EXPECT_EQ(sweep.records[0].target, "sparvik::ui");
+    EXPECT_EQ(sweep.records[0].module_path, "sparvik::ui");
+    EXPECT_EQ(sweep.records[0].level, Level::Error);
+    EXPECT_TRUE(sweep.records[0].message.starts_with(
+        "An error occured during thread exec: The given scan frequencies are inccorect ("));
+    EXPECT_EQ(sweep.records[1].message, "Error: Some(ScanError(" + c.error + "))");
+  }
+}
+
+TEST(RunSweep, KeepsAnErrorAlreadyStored) {
+  TempDir dir;
+  ConnectionInfo info = request((dir.path() / "unused").string(), 200 * MHz, 100 * MHz, 11);
+  info.error_raised.set(SparvikUIError::NoPortSelected());
+  const Sweep sweep = run(info, dir, nullptr);
+  EXPECT_EQ(stored_error(info), "Some(NoPortSelected)");
+  EXPECT_TRUE(published(sweep, "Error: ").empty());
+  EXPECT_EQ(published(sweep, "Status: "), std::vector<std::string>{"ConnectionFailure"});
+}
+
+TEST(RunSweep, MissingPortStoresPortConnectionAtOnceReplacingAnyError) {
+  TempDir dir;
+  ConnectionInfo info = request((dir.path() / "no-such-tty").string(), 100 * MHz, 200 * MHz, 11);
+  info.error_raised.set(SparvikUIError::NoPortSelected());
+  const Sweep sweep = run(info, dir, nullptr);
+  EXPECT_EQ(published(sweep, "Status: "),
+            (std::vector<std::string>{"Initialised", "ConnectionFailure"}));
+  const auto stored = info.error_raised.get();
+  ASSERT_TRUE(stored.has_value());
+  ASSERT_EQ(stored->kind(), SparvikUIError::Kind::ScanError);
+  const auto* wrapped = stored->payload<SparvikError>();
+  ASSERT_NE(wrapped, nullptr);
+  EXPECT_EQ(wrapped->kind(), SparvikError::Kind::PortConnection);
+  // One set_error record, before the failure exit's own.
+  const auto errors = published(sweep, "Error: ");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "Some(" + stored->debug() + ")");
+  const auto exit_records = published(sweep, "An error occured during thread exec: ", "sparvik::ui");
+  EXPECT_EQ(exit_records, std::vector<std::string>{"Couldn't connect to the given port"});
+  std::size_t set_error_at = 0, exit_at = 0;
+  for (std::size_t i = 0; i < sweep.records.size(); ++i) {
+    if (sweep.records[i].message.starts_with("Error: ")) set_error_at = i;
+    if (sweep.records[i].target == "sparvik::ui") exit_at = i;
+  }
+  EXPECT_LT(set_error_at, exit_at);
+  EXPECT_EQ(info.get_scan_message(), "Opening connection");
+}
+
+TEST(RunSweep, SilentAnalyserFailsWithNoVersionFoundAfterAllSixCommands) {
+  sim::SimConfig config;
+  config.silent = true;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir;
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const auto began = std::chrono::steady_clock::now();
+  const Sweep sweep = run(info, dir, analyser.get());
+  // The pending read and each of the six replies end on the 3 s time-out.
+  EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(3040 + 6 * 3220));
+  EXPECT_EQ(sweep.received, "version\rinfo\rleveloffset\rvbat\rusart_cfg\rthreads\r");
+  EXPECT_EQ(stored_error(info), "Some(ScanError(NoVersionFound))");
+  EXPECT_EQ(published(sweep, "Status: "),
+            (std::vector<std::string>{"Initialised", "Connected", "ConnectionFailure"}));
+  EXPECT_TRUE(published(sweep, "", "scan").empty());  // nothing was pending
+  EXPECT_EQ(info.scan_info.get(), "");
+  EXPECT_EQ(info.get_scan_message(), "Acquiring version & info");
+}
+
+TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
+  const struct {
+    const char* name;
+    sim::SimConfig config;
+    std::string error;
+    std::string csv;
+  } cases[] = {
+      {"misaligned record", [] {
+         sim::SimConfig c;
+         c.banner = true;
+         c.levels = {4096};
+         c.corrupt_record = 3;
+         return c;
+       }(),
+       R"(Some(ScanError(ParseEnd("Wrong alignement char"))))", "100,0\n110,0\n120,0\n"},
+      {"no opening brace", [] {
+         sim::SimConfig c;
+         c.banner = true;
+         c.omit_brace = true;
+         return c;
+       }(),
+       R"(Some(ScanError(ParseBeggining("{"))))", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto analyser = sim::SimulatedAnalyser::start(c.config);
+    TempDir dir;
+    const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+    const Sweep sweep = run(info, dir, analyser.get());
+    EXPECT_EQ(sweep.received, kLowDialogue + "scanraw 100000000 200000000 11\r");
+    EXPECT_EQ(stored_error(info), c.error);
+    EXPECT_EQ(published(sweep, "Status: "),
+              (std::vector<std::string>{"Initialised", "Connected", "ScanStarted",
+                                        "ConnectionFailure"}));
+    const auto files = dir.files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(read_file(dir.path() / files[0]), c.csv);
+    EXPECT_FALSE(info.return_data.get().has_value());
+    EXPECT_EQ(info.file_name.get(), "");
+    const std::uint64_t progress = info.progress.get();
+    EXPECT_GE(progress, 20u);
+    EXPECT_LE(progress, 99u);
+    EXPECT_EQ(info.get_scan_message(), "Starting scan...");
+  }
+}
+
+TEST(RunSweep, FailingResumeLeavesThePublishedResultButFails) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.levels = {3000};
+  config.hang_up_after_scanraw = true;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir;
+  const ConnectionInfo info = request(analyser->port_path(), 240 * MHz, 960 * MHz, 3);
+  const Sweep sweep = run(info, dir, analyser.get());
+  EXPECT_TRUE(analyser->wait_for_hang_up(std::chrono::seconds(1)));
+  EXPECT_EQ(sweep.received.find("resume"), std::string::npos);
+  const auto stored = info.error_raised.get();
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_TRUE(stored->debug().starts_with("ScanError(SendError(")) << stored->debug();
+  EXPECT_EQ(published(sweep, "Status: ").back(), "ConnectionFailure");
+  EXPECT_EQ(info.get_scan_message(), "Scan finished");
+  const auto points = info.return_data.get();
+  ASSERT_TRUE(points.has_value());
+  EXPECT_EQ(*points, (SweepPoints{{240.0, -34.25}, {600.0, -34.25}, {960.0, -34.25}}));
+  EXPECT_EQ(read_file(dir.path() / info.file_name.get()), "240,-34.25\n600,-34.25\n960,-34.25\n");
+  EXPECT_NE(published(sweep, "Progress: ").back(), "100");
+}
+
+}  // namespace
+}  // namespace sparvik::scan

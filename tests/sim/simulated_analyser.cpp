@@ -1,0 +1,404 @@
+#include "sim/simulated_analyser.hpp"
+
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace sparvik::sim {
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+  throw std::runtime_error(fmt::format("simulated analyser: {}: {}", what, std::strerror(errno)));
+}
+
+std::vector<std::string> split_words(std::string_view line) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    std::size_t j = i;
+    while (j < line.size() && line[j] != ' ') ++j;
+    if (j > i) words.emplace_back(line.substr(i, j - i));
+    i = j;
+  }
+  return words;
+}
+
+std::optional<std::uint64_t> parse_number(const std::string& word) {
+  std::uint64_t value = 0;
+  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+  if (ec != std::errc{} || end != word.data() + word.size()) return std::nullopt;
+  return value;
+}
+
+constexpr std::string_view kThreads =
+    "stklimit|   stack|stk free|    addr|refs|prio|    state|        name\r\n"
+    "20000200|2000054C|00000128|20001A48|   0| 128|  CURRENT|           main\r\n"
+    "20001B70|20001C0C|00000044|20001C70|   0|   1|    READY|           idle\r\n"
+    "20001CC8|20002364|000001F4|200023A8|   0| 127|   QUEUED|          sweep\r\n";
+
+}  // namespace
+
+std::uint16_t default_level(std::size_t point_index) {
+  // -90 dBm floor with a ripple of up to 1 dBm, and a -30 dBm peak every 97 points.
+  if (point_index % 97 == 48) return static_cast<std::uint16_t>((128 - 30) * 32);
+  return static_cast<std::uint16_t>((128 - 90) * 32 + (point_index * 7) % 32);
+}
+
+SimulatedAnalyser::SimulatedAnalyser(Private, SimConfig config) : config_(std::move(config)) {}
+
+std::unique_ptr<SimulatedAnalyser> SimulatedAnalyser::start(SimConfig config) {
+  // Owned from here on, so a failure below closes whatever was opened.
+  auto sim = std::make_unique<SimulatedAnalyser>(Private{}, std::move(config));
+
+  sim->master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (sim->master_ < 0) fail("posix_openpt");
+  if (::grantpt(sim->master_) != 0) fail("grantpt");
+  if (::unlockpt(sim->master_) != 0) fail("unlockpt");
+  char name[128];
+  if (::ptsname_r(sim->master_, name, sizeof name) != 0) fail("ptsname_r");
+  sim->port_path_ = name;
+
+  // Our own slave descriptor stays open for the simulator's life: while it is open the master
+  // never sees a hang-up between the tested code's opens, and the raw settings persist.
+  sim->slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (sim->slave_ < 0) fail("open slave");
+  termios tio{};
+  if (::tcgetattr(sim->slave_, &tio) != 0) fail("tcgetattr");
+  ::cfmakeraw(&tio);
+  if (::tcsetattr(sim->slave_, TCSANOW, &tio) != 0) fail("tcsetattr");
+
+  int flags = ::fcntl(sim->master_, F_GETFL);
+  if (flags < 0 || ::fcntl(sim->master_, F_SETFL, flags | O_NONBLOCK) != 0) fail("fcntl");
+  sim->wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (sim->wake_ < 0) fail("eventfd");
+
+  if (!sim->config_.record_file.empty()) {
+    sim->record_fd_ = ::open(sim->config_.record_file.c_str(),
+                             O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (sim->record_fd_ < 0) fail("open record file");
+  }
+
+  if (sim->config_.banner && !sim->config_.silent) sim->send("\r\ntinySA Shell\r\nch> ");
+
+  sim->thread_ = std::thread([raw = sim.get()] { raw->serve(); });
+  return sim;
+}
+
+SimulatedAnalyser::~SimulatedAnalyser() {
+  stop();
+  close_master();
+  for (int fd : {slave_, wake_, record_fd_}) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+void SimulatedAnalyser::stop() {
+  if (!thread_.joinable()) return;
+  std::uint64_t one = 1;
+  // The eventfd stays readable from now on, so every pause and wait of the thread ends at once.
+  [[maybe_unused]] auto ignored = ::write(wake_, &one, sizeof one);
+  thread_.join();
+}
+
+void SimulatedAnalyser::hang_up() {
+  stop();
+  close_master();
+}
+
+void SimulatedAnalyser::close_master() {
+  if (master_ < 0) return;
+  ::close(master_);
+  master_ = -1;
+  std::lock_guard lock(mutex_);
+  hung_up_ = true;
+  changed_.notify_all();
+}
+
+void SimulatedAnalyser::hang_up_when_drained() {
+  // Closing the master hangs the slave up, and a hang-up discards the slave's unread input: so
+  // wait until the reader has taken the reply (the input queue stayed empty for two looks).
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  int empty_looks = 0;
+  while (empty_looks < 2 && std::chrono::steady_clock::now() < give_up) {
+    int pending = 0;
+    if (::ioctl(slave_, FIONREAD, &pending) != 0) break;
+    empty_looks = pending == 0 ? empty_looks + 1 : 0;
+    if (!pause_for(std::chrono::milliseconds(5))) break;
+  }
+  close_master();
+  stopping_ = true;
+}
+
+std::string SimulatedAnalyser::received() const {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+std::vector<std::string> SimulatedAnalyser::commands() const {
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+bool SimulatedAnalyser::wait_for_received(std::string_view text,
+                                          std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout,
+                           [&] { return received_.find(text) != std::string::npos; });
+}
+
+bool SimulatedAnalyser::wait_for_hang_up(std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return hung_up_; });
+}
+
+void SimulatedAnalyser::serve() {
+  std::uint8_t buffer[512];
+  while (!stopping_ && master_ >= 0) {
+    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    int ready = ::poll(fds, 2, -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents != 0) return;
+    if (fds[0].revents & POLLIN) {
+      ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n > 0) {
+        on_input({buffer, static_cast<std::size_t>(n)});
+        continue;
+      }
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    }
+    // A hang-up or error without data cannot happen while our slave descriptor is open; should
+    // it happen anyway, do not spin.
+    if (!pause_for(std::chrono::milliseconds(10))) return;
+  }
+}
+
+void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    received_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    changed_.notify_all();
+  }
+  if (record_fd_ >= 0) {
+    [[maybe_unused]] auto ignored = ::write(record_fd_, bytes.data(), bytes.size());
+  }
+  for (std::uint8_t byte : bytes) {
+    if (stopping_) return;
+    char c = static_cast<char>(byte);
+    if (c == '\r') {
+      echo_ += "\r\n";
+      send(echo_);
+      echo_.clear();
+      std::string line = std::move(line_);
+      line_.clear();
+      run_command(line);
+    } else if (c != '\n') {
+      line_ += c;
+      echo_ += c;
+    }
+  }
+  if (!echo_.empty() && !stopping_) send(echo_);
+  echo_.clear();
+}
+
+void SimulatedAnalyser::run_command(const std::string& line) {
+  {
+    std::lock_guard lock(mutex_);
+    commands_.push_back(line);
+    changed_.notify_all();
+  }
+  if (config_.silent) return;
+  if (config_.command_delay.count() > 0 && !pause_for(config_.command_delay)) return;
+
+  const auto words = split_words(line);
+  if (words.empty()) {
+    prompt();
+    return;
+  }
+  const std::string& name = words.front();
+  const std::vector<std::string> args(words.begin() + 1, words.end());
+
+  if (auto it = config_.replies.find(name); it != config_.replies.end()) {
+    send(it->second);
+  } else if (name == "version") {
+    send(config_.version + "\r\n");
+  } else if (name == "info") {
+    if (!config_.empty_info) {
+      std::string text;
+      for (const auto& info_line : config_.info) text += info_line + "\r\n";
+      send(text);
+    }
+  } else if (name == "vbat") {
+    send("4134 mV\r\n");
+  } else if (name == "leveloffset") {
+    send("leveloffset low 0.0\r\nleveloffset high 0.0\r\n");
+  } else if (name == "usart_cfg") {
+    send("Serial: 115200 baud\r\n");
+  } else if (name == "threads") {
+    send(kThreads);
+  } else if (name == "sweep") {
+    const bool numbers = !args.empty() && std::ranges::all_of(args, [](const std::string& word) {
+      return parse_number(word).has_value();
+    });
+    if (args.empty()) {
+      send(fmt::format("{} {} {}\r\n", sweep_start_, sweep_stop_, sweep_points_));
+    } else if (numbers && args.size() >= 2 && args.size() <= 3) {
+      sweep_start_ = *parse_number(args[0]);
+      sweep_stop_ = *parse_number(args[1]);
+      if (args.size() == 3) sweep_points_ = *parse_number(args[2]);
+    } else if (args.size() == 2 && parse_number(args[1])) {
+      const std::uint64_t value = *parse_number(args[1]);
+      if (args[0] == "start") sweep_start_ = value;
+      if (args[0] == "stop") sweep_stop_ = value;
+      if (args[0] == "points") sweep_points_ = value;
+    }
+  } else if (name == "scan") {
+    scan(args);
+  } else if (name == "scanraw") {
+    scanraw(args);
+    if (stopping_) return;
+  } else if (name == "repeat" || name == "zero" || name == "marker" || name == "pause" ||
+             name == "resume" || name == "mode") {
+    // Accepted silently, as the device does.
+  } else {
+    send(name + "?\r\n");
+  }
+  prompt();
+  if (name == "scanraw" && config_.hang_up_after_scanraw) hang_up_when_drained();
+}
+
+void SimulatedAnalyser::scan(const std::vector<std::string>& args) {
+  if (args.size() < 2 || !parse_number(args[0]) || !parse_number(args[1]) ||
+      (args.size() > 2 && !parse_number(args[2]))) {
+    send("usage: scan {start(Hz)} {stop(Hz)} [points] [outmask]\r\n");
+    return;
+  }
+  sweep_start_ = *parse_number(args[0]);
+  sweep_stop_ = *parse_number(args[1]);
+  if (args.size() > 2) sweep_points_ = *parse_number(args[2]);
+  if (!pause_for(config_.scan_duration)) return;
+  std::string text;
+  const double span = static_cast<double>(sweep_stop_) - static_cast<double>(sweep_start_);
+  for (std::size_t i = 0; i < sweep_points_; ++i) {
+    double step = sweep_points_ > 1 ? span / static_cast<double>(sweep_points_ - 1) : 0.0;
+    double frequency = static_cast<double>(sweep_start_) + static_cast<double>(i) * step;
+    text += fmt::format("{:f} {:f}\r\n", frequency, raw_to_dbm(level(i)));
+  }
+  send(text);
+}
+
+void SimulatedAnalyser::scanraw(const std::vector<std::string>& args) {
+  if (args.size() < 2 || args.size() > 3 || !parse_number(args[0]) || !parse_number(args[1]) ||
+      (args.size() == 3 && !parse_number(args[2]))) {
+    send("usage: scanraw {start(Hz)} {stop(Hz)} [points]\r\n");
+    return;
+  }
+  sweep_start_ = *parse_number(args[0]);
+  sweep_stop_ = *parse_number(args[1]);
+  if (args.size() == 3) sweep_points_ = *parse_number(args[2]);
+  const std::size_t records = config_.record_count.value_or(sweep_points_);
+
+  std::string reply;
+  reply.reserve(3 * records + 2);
+  if (!config_.omit_brace) reply += '{';
+  for (std::size_t i = 0; i < records; ++i) {
+    std::uint16_t raw = level(i);
+    reply += (config_.corrupt_record == i) ? '\r' : 'x';
+    reply += static_cast<char>(raw & 0xff);
+    reply += static_cast<char>(raw >> 8);
+  }
+  reply += '}';
+  if (config_.silent) return;
+  if (config_.chunk_size > 0) {
+    send(reply);
+  } else {
+    const std::size_t piece = config_.scanraw_write_size > 0 ? config_.scanraw_write_size : 60;
+    for (std::size_t at = 0; at < reply.size() && !stopping_; at += piece) {
+      // A zero pause still looks for a stop request, so a long reply cannot delay stop().
+      if (at > 0 && !pause_for(config_.scanraw_write_pause)) return;
+      write_all(std::string_view(reply).substr(at, piece));
+    }
+  }
+}
+
+void SimulatedAnalyser::prompt() {
+  if (config_.split_prompt) {
+    send("ch");
+    if (!pause_for(config_.split_prompt_pause)) return;
+    send("> ");
+  } else {
+    send("ch> ");
+  }
+}
+
+std::uint16_t SimulatedAnalyser::level(std::size_t point_index) const {
+  if (config_.level_at) return config_.level_at(point_index);
+  if (!config_.levels.empty()) return config_.levels[point_index % config_.levels.size()];
+  return default_level(point_index);
+}
+
+void SimulatedAnalyser::send(std::string_view bytes) {
+  if (config_.silent) return;
+  if (config_.chunk_size == 0) {
+    write_all(bytes);
+    return;
+  }
+  for (std::size_t at = 0; at < bytes.size() && !stopping_; at += config_.chunk_size) {
+    if (at > 0 && !pause_for(config_.chunk_pause)) return;
+    write_all(bytes.substr(at, config_.chunk_size));
+  }
+}
+
+// Writes all of `bytes` in one write where the pty takes it, waiting for room otherwise.
+void SimulatedAnalyser::write_all(std::string_view bytes) {
+  while (!bytes.empty() && master_ >= 0 && !stopping_) {
+    ssize_t n = ::write(master_, bytes.data(), bytes.size());
+    if (n > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return;
+    // The reader is behind: wait for room or for a stop request.
+    pollfd fds[2] = {{master_, POLLOUT, 0}, {wake_, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if (fds[1].revents != 0) {
+      stopping_ = true;
+      return;
+    }
+  }
+}
+
+bool SimulatedAnalyser::pause_for(std::chrono::milliseconds pause) {
+  pollfd fd{wake_, POLLIN, 0};
+  const auto until = std::chrono::steady_clock::now() + pause;
+  for (;;) {
+    // Rounded up, so that a pause never ends early.
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    const int ready = ::poll(&fd, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    if (ready > 0) {
+      stopping_ = true;
+      return false;
+    }
+    if (ready < 0 && errno != EINTR) return true;
+    if (ready == 0 && left.count() <= 0) return true;
+  }
+}
+
+}  // namespace sparvik::sim

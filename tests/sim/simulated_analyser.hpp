@@ -1,0 +1,203 @@
+// A simulated TinySA on a pseudo-terminal: serves the analyser's command shell so that tests can
+// drive the real serial code without hardware.
+//
+// How to use it:
+//
+//   #include "sim/simulated_analyser.hpp"           // link the test with sparvik_sim
+//
+//   sparvik::sim::SimConfig config;                 // defaults: a well-behaved analyser
+//   config.levels = {4096, 3000, 0};                // raw level of point 0, 1, 2 (cycled)
+//   auto sim = sparvik::sim::SimulatedAnalyser::start(config);   // throws std::runtime_error
+//   auto port = sparvik::serial::open_port(sim->port_path(), {});  // e.g. "/dev/pts/5"
+//   sparvik::sim::write_text(**port, "version\r");          // sim/port_talk.hpp helpers
+//   std::string reply = sparvik::sim::read_until(**port, "ch> ");
+//   ... talk to it ...
+//   sim->wait_for_received("resume\r", std::chrono::seconds(5));   // instead of sleeping
+//   EXPECT_EQ(sim->commands().back(), "resume");
+//   // ~SimulatedAnalyser (or stop()) ends the serving thread promptly and closes the pty.
+//
+// What the shell does, as the device does: every received character is echoed as it arrives
+// ("\r" is echoed as "\r\n", "\n" is ignored); a carriage return runs the line; the command's
+// output lines end in "\r\n"; then the prompt "ch> " follows (no line break after it).
+//   version      one line (SimConfig::version)
+//   info         several lines (SimConfig::info), nothing with empty_info
+//   vbat, leveloffset, usart_cfg, threads   short plausible lines
+//   repeat, zero, marker, pause, resume, mode ...   nothing
+//   sweep start N / sweep stop N / sweep START STOP [POINTS]   set the sweep, print nothing
+//   sweep        "START STOP POINTS\r\n" (the current values)
+//   scan START STOP POINTS [MASK]   after scan_duration, one "%f %f\r\n" line (Hz, dBm) per point
+//   scanraw START STOP POINTS       "{", per point "x" + raw level (u16 little endian), "}",
+//                                   then the prompt straight after, in writes of scanraw_write_size
+//   anything else   "NAME?\r\n" (the command word and a question mark)
+// Levels: dBm = raw / 32 - 128 (the device's scale after "zero 128").
+//
+// The slave side is put in raw mode and kept open by the simulator for its whole life, so the
+// tested code may open and close the port as often as it likes without the master seeing hang-ups.
+// Every byte the tested code writes is kept in received() exactly, in order.
+//
+// As a process: ${PROJECT_BINARY_DIR}/sparvik_sim (flags in tests/sim/sim_main.cpp) prints the
+// slave path, can link it to a path of your choice and records what it receives to a file.
+// Note: libserialport lists only ports backed by a device, so a pty never shows in list_ports().
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace sparvik::sim {
+
+// The level pattern used when a test gives none: a noise floor near -90 dBm with a few peaks.
+std::uint16_t default_level(std::size_t point_index);
+
+// Raw level to dBm, as the analyser's scale defines it.
+constexpr double raw_to_dbm(std::uint16_t raw) {
+  return raw / 32.0 - 128.0;
+}
+
+// Every member has a default, so designated initializers work:
+//   SimulatedAnalyser::start({.banner = true, .chunk_size = 8});   (members in declaration order)
+struct SimConfig {
+  // Raw level per point index of a "scanraw" (or "scan") reply. level_at wins when set; otherwise
+  // levels is used, cycled when shorter than the sweep; otherwise default_level.
+  std::function<std::uint16_t(std::size_t)> level_at{};
+  std::vector<std::uint16_t> levels{};
+
+  std::string version = "tinySA_v1.4-143-g864bb27";
+  // Lines of the "info" reply, each sent with "\r\n".
+  std::vector<std::string> info = {
+      "tinySA ver 1.4",
+      "2019-2024 Copyright @Erik Kaashoek",
+      "2016-2020 Copyright @edy555",
+      "SW licensed under GPL. See: https://github.com/erikkaashoek/tinySA",
+      "Version: tinySA_v1.4-143-g864bb27",
+      "Build Time: Mar 12 2024 - 10:41:07",
+      "Kernel: 4.0.0",
+      "Compiler: GCC 7.2.1 20170904",
+      "Architecture: ARMv6-M Core Variant: Cortex-M0",
+      "Port Info: Preemption through NMI",
+      "Platform: STM32F072xB Entry Level Medium Density devices",
+  };
+  // Replaces the built-in output of a command word (e.g. {"version", ""} for an empty reply).
+  // The prompt still follows.
+  std::map<std::string, std::string> replies{};
+
+  // Writes "\r\ntinySA Shell\r\nch> " before start() returns: pending input for whoever opens
+  // the port first.
+  bool banner = false;
+  // Never writes anything: no echo, no output, no prompt. Input is still recorded.
+  bool silent = false;
+  // "info" prints nothing (just the prompt).
+  bool empty_info = false;
+  // In a "scanraw" reply, the 'x' of record k (0-based) becomes '\r'.
+  std::optional<std::size_t> corrupt_record{};
+  // The "scanraw" reply has no opening "{".
+  bool omit_brace = false;
+  // Number of records in a "scanraw" reply instead of the requested points.
+  std::optional<std::size_t> record_count{};
+  // After the "scanraw" reply and its prompt, the master side is closed: the tested code's reads
+  // and writes then fail as on an unplugged device.
+  bool hang_up_after_scanraw = false;
+
+  // Every write (echo, output, prompt) is cut into writes of this many bytes, with chunk_pause
+  // between them. 0 writes each piece whole (and "scanraw" in scanraw_write_size pieces).
+  std::size_t chunk_size = 0;
+  std::chrono::milliseconds chunk_pause{2};
+  // The prompt goes out as "ch" and "> " in two writes, split_prompt_pause apart.
+  bool split_prompt = false;
+  std::chrono::milliseconds split_prompt_pause{20};
+  // Pause between a command's echo and its output, like a device thinking.
+  std::chrono::milliseconds command_delay{0};
+  // How long "scan" takes before its lines come.
+  std::chrono::milliseconds scan_duration{50};
+  std::size_t scanraw_write_size = 60;
+  std::chrono::milliseconds scanraw_write_pause{0};
+
+  // When not empty, every received byte is also appended to this file as it arrives (the file is
+  // truncated at start). For tests that run the simulator as a separate process.
+  std::string record_file{};
+};
+
+class SimulatedAnalyser {
+ public:
+  // Opens the pty, writes the banner when asked and starts serving on a thread.
+  // Throws std::runtime_error with the system's message when the pty cannot be set up.
+  static std::unique_ptr<SimulatedAnalyser> start(SimConfig config = {});
+
+  SimulatedAnalyser(const SimulatedAnalyser&) = delete;
+  SimulatedAnalyser& operator=(const SimulatedAnalyser&) = delete;
+  ~SimulatedAnalyser();
+
+  // The slave device, e.g. "/dev/pts/5": what the tested code opens.
+  const std::string& port_path() const noexcept { return port_path_; }
+
+  // Every byte received so far, exactly.
+  std::string received() const;
+  // The command lines received so far (without their "\r"), in order.
+  std::vector<std::string> commands() const;
+  // Waits until received() contains `text`; false when `timeout` passes first.
+  bool wait_for_received(std::string_view text, std::chrono::milliseconds timeout) const;
+  // Waits until the master side has been closed (hang_up() or hang_up_after_scanraw).
+  bool wait_for_hang_up(std::chrono::milliseconds timeout) const;
+
+  // Closes the master side now, as an unplugged device. Stops serving.
+  void hang_up();
+  // Stops serving; idempotent. Called by the destructor.
+  void stop();
+
+ private:
+  struct Private {};
+
+ public:
+  SimulatedAnalyser(Private, SimConfig config);
+
+ private:
+  void serve();
+  void on_input(std::span<const std::uint8_t> bytes);
+  void run_command(const std::string& line);
+  void scanraw(const std::vector<std::string>& args);
+  void scan(const std::vector<std::string>& args);
+  void send(std::string_view bytes);
+  void write_all(std::string_view bytes);
+  void prompt();
+  // Sleeps up to `pause`; false when stop was requested meanwhile.
+  bool pause_for(std::chrono::milliseconds pause);
+  std::uint16_t level(std::size_t point_index) const;
+  void close_master();
+  // Waits (bounded) until the tested code has read what is pending, then closes the master.
+  void hang_up_when_drained();
+
+  SimConfig config_;
+  std::string port_path_;
+  int master_ = -1;
+  int slave_ = -1;
+  int wake_ = -1;  // eventfd: stop request
+  int record_fd_ = -1;
+  std::thread thread_;
+
+  // Sweep state of the shell.
+  std::uint64_t sweep_start_ = 0;
+  std::uint64_t sweep_stop_ = 350'000'000;
+  std::uint64_t sweep_points_ = 450;
+  std::string line_;
+  std::string echo_;
+  bool stopping_ = false;  // serving thread only
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::string received_;
+  std::vector<std::string> commands_;
+  bool hung_up_ = false;
+};
+
+}  // namespace sparvik::sim

@@ -1,0 +1,333 @@
+// The simulated analyser at the byte level, talked to through the real serial port.
+#include "sim/simulated_analyser.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "platform/serial/serial_port.hpp"
+#include "sim/port_talk.hpp"
+
+extern char** environ;
+
+namespace sparvik::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::unique_ptr<serial::Port> open_sim(const SimulatedAnalyser& sim,
+                                       std::chrono::milliseconds timeout = 3000ms) {
+  auto port = serial::open_port(sim.port_path(), {.baudrate = 115200, .timeout = timeout});
+  EXPECT_TRUE(port.has_value()) << (port ? "" : port.error().debug());
+  return port ? std::move(*port) : nullptr;
+}
+
+// "x" and the raw level, little endian: one record of a scanraw reply.
+std::string record(std::uint16_t raw, char marker = 'x') {
+  return {marker, static_cast<char>(raw & 0xff), static_cast<char>(raw >> 8)};
+}
+
+std::string joined(const std::vector<std::string>& pieces) {
+  std::string all;
+  for (const auto& p : pieces) all += p;
+  return all;
+}
+
+TEST(Shell, AnswersEachCommandWithEchoOutputAndPrompt) {
+  struct Exchange {
+    const char* command;
+    std::string output;  // between the echoed line and the prompt
+  };
+  const Exchange exchanges[] = {
+      {"version", "tinySA_v1.4-143-g864bb27\r\n"},
+      {"vbat", "4134 mV\r\n"},
+      {"bogus 1 2", "bogus?\r\n"},
+      {"repeat 3", ""},
+      {"zero 128", ""},
+      {"marker", ""},
+      {"pause", ""},
+      {"mode low input", ""},
+      {"sweep start 100000000", ""},
+      {"sweep stop 200000000", ""},
+      {"sweep", "100000000 200000000 450\r\n"},
+      {"sweep 5000 6000 11", ""},
+      {"sweep", "5000 6000 11\r\n"},
+      {"resume", ""},
+      {"", ""},
+  };
+  auto sim = SimulatedAnalyser::start();
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  std::string sent;
+  for (const auto& e : exchanges) {
+    const std::string line = std::string(e.command) + "\r";
+    sent += line;
+    ASSERT_TRUE(write_text(*port, line));
+    EXPECT_EQ(read_until(*port, "ch> "), std::string(e.command) + "\r\n" + e.output + "ch> ")
+        << e.command;
+  }
+  EXPECT_EQ(sim->received(), sent);
+  ASSERT_EQ(sim->commands().size(), std::size(exchanges));
+  EXPECT_EQ(sim->commands()[3], "repeat 3");
+}
+
+TEST(Shell, InfoAndTheStatusCommandsPrintSeveralLines) {
+  auto sim = SimulatedAnalyser::start();
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "info\r"));
+  const std::string info = read_until(*port, "ch> ");
+  EXPECT_TRUE(info.starts_with("info\r\ntinySA ver 1.4\r\n2019-2024 Copyright @Erik Kaashoek\r\n"))
+      << info;
+  EXPECT_TRUE(info.ends_with("\r\nch> "));
+  for (const char* command : {"leveloffset", "usart_cfg", "threads"}) {
+    ASSERT_TRUE(write_text(*port, std::string(command) + "\r"));
+    const std::string reply = read_until(*port, "ch> ");
+    const std::string echo = std::string(command) + "\r\n";
+    ASSERT_TRUE(reply.starts_with(echo) && reply.ends_with("\r\nch> ")) << reply;
+    EXPECT_GT(reply.size(), echo.size() + 6) << command << " printed nothing";
+  }
+}
+
+TEST(Shell, KeepsReceivedBytesExactlyAndRunsEveryLineOfOneWrite) {
+  auto sim = SimulatedAnalyser::start();
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  // "\n" is not echoed; bytes of an unfinished line are echoed as they come.
+  const std::string sent = "vbat\r\nversion\r\xff\x01";
+  ASSERT_TRUE(write_text(*port, sent));
+  const std::string reply = read_until(*port, "ch> \xff\x01");
+  EXPECT_EQ(reply, "vbat\r\n4134 mV\r\nch> version\r\ntinySA_v1.4-143-g864bb27\r\nch> \xff\x01");
+  ASSERT_TRUE(sim->wait_for_received(sent, 5s));
+  EXPECT_EQ(sim->received(), sent);
+}
+
+TEST(Shell, ScanPrintsOneLinePerPointAfterSweeping) {
+  auto sim = SimulatedAnalyser::start({.levels = {4096, 3000}, .scan_duration = 100ms});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  const auto began = Clock::now();
+  ASSERT_TRUE(write_text(*port, "scan 100000000 200000000 3 101\r"));
+  const std::string reply = read_until(*port, "ch> ");
+  EXPECT_GE(Clock::now() - began, 100ms);
+  EXPECT_EQ(reply,
+            "scan 100000000 200000000 3 101\r\n"
+            "100000000.000000 0.000000\r\n"
+            "150000000.000000 -34.250000\r\n"
+            "200000000.000000 0.000000\r\n"
+            "ch> ");
+}
+
+TEST(Shell, CommandDelayHoldsBackTheOutput) {
+  auto sim = SimulatedAnalyser::start({.command_delay = 150ms});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  const auto began = Clock::now();
+  ASSERT_TRUE(write_text(*port, "version\r"));
+  EXPECT_EQ(read_until(*port, "ch> "), "version\r\ntinySA_v1.4-143-g864bb27\r\nch> ");
+  EXPECT_GE(Clock::now() - began, 150ms);
+}
+
+TEST(Shell, RepliesCanBeReplaced) {
+  SimConfig config;
+  config.replies["version"] = "";
+  auto sim = SimulatedAnalyser::start(config);
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "version\r"));
+  EXPECT_EQ(read_until(*port, "ch> "), "version\r\nch> ");
+}
+
+struct ScanrawCase {
+  const char* name;
+  std::function<void(SimConfig&)> configure;
+  std::string body;  // between the echo and the prompt
+};
+
+class Scanraw : public testing::TestWithParam<ScanrawCase> {};
+
+TEST_P(Scanraw, ReplyBytes) {
+  SimConfig config{.levels = {0, 3000, 4096, 65535}};
+  GetParam().configure(config);
+  auto sim = SimulatedAnalyser::start(config);
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "scanraw 100000000 200000000 4\r"));
+  EXPECT_EQ(read_until(*port, "ch> "),
+            "scanraw 100000000 200000000 4\r\n" + GetParam().body + "ch> ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, Scanraw,
+    testing::Values(
+        ScanrawCase{"Plain", [](SimConfig&) {},
+                    "{" + record(0) + record(3000) + record(4096) + record(65535) + "}"},
+        ScanrawCase{"CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
+                    "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + "}"},
+        ScanrawCase{"NoBrace", [](SimConfig& c) { c.omit_brace = true; },
+                    record(0) + record(3000) + record(4096) + record(65535) + "}"},
+        ScanrawCase{"FewerRecords", [](SimConfig& c) { c.record_count = 2; },
+                    "{" + record(0) + record(3000) + "}"},
+        ScanrawCase{"LevelFunction",
+                    [](SimConfig& c) {
+                      c.level_at = [](std::size_t i) {
+                        return static_cast<std::uint16_t>(i * 257);
+                      };
+                    },
+                    "{" + record(0) + record(257) + record(514) + record(771) + "}"},
+        ScanrawCase{"DefaultLevels", [](SimConfig& c) { c.levels.clear(); },
+                    "{" + record(default_level(0)) + record(default_level(1)) +
+                        record(default_level(2)) + record(default_level(3)) + "}"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Scanraw, LongReplyComesInWritesOfAboutSixtyBytes) {
+  auto sim = SimulatedAnalyser::start({.scanraw_write_pause = 5ms});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "scanraw 240000000 960000000 1000\r"));
+  const auto pieces = read_pieces_until(*port, "ch> ");
+  const std::string reply = joined(pieces);
+  const std::string echo = "scanraw 240000000 960000000 1000\r\n";
+  ASSERT_EQ(reply.size(), echo.size() + 1 + 3 * 1000 + 1 + 4);
+  EXPECT_EQ(reply.substr(echo.size() + 1, 3), record(default_level(0)));
+  EXPECT_EQ(reply.substr(reply.size() - 5), "}ch> ");
+  // 3002 bytes paced in 60-byte writes cannot arrive in a handful of reads.
+  EXPECT_GT(pieces.size(), 10u);
+}
+
+TEST(Options, ChunkedRepliesArriveInPiecesWithTheSameBytes) {
+  auto sim = SimulatedAnalyser::start({.chunk_size = 5, .chunk_pause = 40ms});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "version\r"));
+  const auto pieces = read_pieces_until(*port, "ch> ");
+  EXPECT_EQ(joined(pieces), "version\r\ntinySA_v1.4-143-g864bb27\r\nch> ");
+  EXPECT_GE(pieces.size(), 3u);
+  // A slow reader may take two or three pieces at once, never the whole reply.
+  for (const auto& piece : pieces) EXPECT_LE(piece.size(), 15u) << piece;
+}
+
+TEST(Options, SplitPromptNeverArrivesInOneRead) {
+  auto sim = SimulatedAnalyser::start({.split_prompt = true, .split_prompt_pause = 150ms});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "vbat\r"));
+  const auto pieces = read_pieces_until(*port, "ch> ");
+  EXPECT_EQ(joined(pieces), "vbat\r\n4134 mV\r\nch> ");
+  for (const auto& piece : pieces) EXPECT_EQ(piece.find("ch>"), std::string::npos) << piece;
+}
+
+TEST(Options, SilentAnalyserRecordsButNeverAnswers) {
+  auto sim = SimulatedAnalyser::start({.banner = true, .silent = true});
+  auto port = open_sim(*sim, 200ms);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "version\r"));
+  ASSERT_TRUE(sim->wait_for_received("version\r", 5s));
+  std::uint8_t buffer[16];
+  auto n = port->read(buffer);
+  ASSERT_FALSE(n.has_value());
+  EXPECT_EQ(n.error().kind, IoErrorKind::TimedOut);
+  EXPECT_EQ(sim->commands(), std::vector<std::string>{"version"});
+}
+
+TEST(Options, EmptyInfoIsJustThePrompt) {
+  auto sim = SimulatedAnalyser::start({.empty_info = true});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "info\r"));
+  EXPECT_EQ(read_until(*port, "ch> "), "info\r\nch> ");
+}
+
+TEST(Options, HangUpComesAfterTheWholeReplyHasBeenRead) {
+  auto sim = SimulatedAnalyser::start({.levels = {3000}, .hang_up_after_scanraw = true});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "scanraw 1000000 2000000 200\r"));
+  const std::string reply = read_until(*port, "ch> ");
+  std::string records;
+  for (int i = 0; i < 200; ++i) records += record(3000);
+  EXPECT_EQ(reply, "scanraw 1000000 2000000 200\r\n{" + records + "}ch> ");
+  ASSERT_TRUE(sim->wait_for_hang_up(10s));
+  EXPECT_FALSE(write_text(*port, "resume\r"));
+  std::uint8_t buffer[16];
+  EXPECT_FALSE(port->read(buffer).has_value());
+}
+
+TEST(Lifecycle, StopsPromptlyWhileBlockedOnAReaderThatNeverReads) {
+  auto sim = SimulatedAnalyser::start();
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  // Half a megabyte of reply that nobody reads: the simulator is stuck waiting for room.
+  ASSERT_TRUE(write_text(*port, "scanraw 1000000 2000000 200000\r"));
+  ASSERT_TRUE(sim->wait_for_received("200000\r", 5s));
+  const auto began = Clock::now();
+  sim.reset();
+  EXPECT_LT(Clock::now() - began, 10s);
+}
+
+// The executable: flags, the slave path on stdout, the record file, the link and SIGTERM.
+TEST(Executable, ServesRecordsAndEndsOnSigterm) {
+  std::string dir_pattern = std::filesystem::temp_directory_path() / "sparvik-sim-XXXXXX";
+  const std::filesystem::path dir = ::mkdtemp(dir_pattern.data());
+  const auto link = dir / "ttySIM";
+  const auto record_file = dir / "received.bin";
+  const auto levels_file = dir / "levels.txt";
+  std::ofstream(levels_file) << "4096 3000\n";
+
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::vector<std::string> args = {
+      SPARVIK_SIM_EXE,      "--link",        link.string(),        "--record",
+      record_file.string(), "--levels-file", levels_file.string(), "--empty-info"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, SPARVIK_SIM_EXE, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+
+  std::string printed;
+  char c = 0;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') printed += c;
+  ::close(out[0]);
+  EXPECT_TRUE(printed.starts_with("/dev/pts/")) << printed;
+  EXPECT_EQ(std::filesystem::read_symlink(link), printed);
+
+  {
+    auto port = serial::open_port(link.string(), {});
+    ASSERT_TRUE(port.has_value()) << port.error().debug();
+    ASSERT_TRUE(write_text(**port, "info\rscanraw 0 1 2\r"));
+    EXPECT_EQ(read_until(**port, "}ch> "),
+              "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + "}ch> ");
+  }
+  std::stringstream recorded;
+  recorded << std::ifstream(record_file, std::ios::binary).rdbuf();
+  EXPECT_EQ(recorded.str(), "info\rscanraw 0 1 2\r");
+
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace sparvik::sim

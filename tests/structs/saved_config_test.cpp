@@ -1,0 +1,326 @@
+// The saved settings: the TOML text written, the rules a file is read by, and how each failure of
+// reading and writing "config.toml" is reported.
+#include "structs/saved_config.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace sparvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t largest_toml_integer = 9223372036854775807u;
+
+SavedConfig com3() {
+  return {"COM3", 115200, 240, 960, 10001, 1};
+}
+
+const char* const com3_text =
+    "port = \"COM3\"\nbaudrate = 115200\nstart_frequency = 240\nstop_frequency = 960\n"
+    "points = 10001\nrepeat = 1\n";
+
+TEST(SavedConfigText, WritesTheSixLines) {
+  const auto text = to_toml(com3());
+  ASSERT_TRUE(text) << text.error().message;
+  EXPECT_EQ(*text, com3_text);
+}
+
+TEST(SavedConfigText, ReadsBackWhatItWrites) {
+  const SavedConfig cases[] = {
+      com3(),
+      {"", 0, 0, 0, 0, 0},
+      {"/dev/ttyACM0", 4294967295u, largest_toml_integer, largest_toml_integer,
+       largest_toml_integer, largest_toml_integer},
+      {R"(a "quoted" \ name)", 9600, 1, 2, 3, 4},
+      {std::string("ctl\t\n\r\b\f\x01\x1f\x7f\0end", 17), 19200, 5, 6, 7, 8},
+      {"p\xc3\xb8rt \xe2\x82\xac \xf0\x9f\x93\xa1", 3000000, 100000, 100, 0, 1000},
+  };
+  for (const auto& config : cases) {
+    SCOPED_TRACE(config.port);
+    const auto text = to_toml(config);
+    ASSERT_TRUE(text) << text.error().message;
+    const auto back = from_toml(*text);
+    ASSERT_TRUE(back) << back.error().message << "\n" << *text;
+    EXPECT_EQ(*back, config);
+  }
+}
+
+TEST(SavedConfigText, RefusesWhatTomlCannotHold) {
+  const auto too_big = largest_toml_integer + 1;
+  const struct {
+    SavedConfig config;
+    const char* key;
+  } cases[] = {
+      {{"COM3", 115200, too_big, 960, 10001, 1}, "start_frequency"},
+      {{"COM3", 115200, 240, too_big, 10001, 1}, "stop_frequency"},
+      {{"COM3", 115200, 240, 960, too_big, 1}, "points"},
+      {{"COM3", 115200, 240, 960, 10001, std::numeric_limits<std::uint64_t>::max()}, "repeat"},
+      {{"COM\xff", 115200, 240, 960, 10001, 1}, "port"},
+  };
+  for (const auto& c : cases) {
+    const auto text = to_toml(c.config);
+    ASSERT_FALSE(text) << c.key;
+    EXPECT_NE(text.error().message.find(std::string("`") + c.key + "`"), std::string::npos)
+        << text.error().message;
+  }
+}
+
+TEST(SavedConfigText, AcceptsAnyLayoutOfTheSixKeys) {
+  const struct {
+    const char* name;
+    std::string text;
+    SavedConfig expected;
+  } cases[] = {
+      {"reordered, commented, extra keys",
+       "# last sweep\nrepeat = 1\n\npoints = 10001 # many\nstop_frequency = 960\n"
+       "start_frequency = 240\nbaudrate = 115200\nport = \"COM3\"\nextra = [1, 2]\n"
+       "[sub]\nport = 5\n",
+       com3()},
+      {"quoted keys and literal string",
+       "\"port\" = 'COM3'\n'baudrate' = 115200\nstart_frequency = 240\nstop_frequency = 960\n"
+       "points = 10_001\nrepeat = 1\n",
+       com3()},
+      {"byte-order mark", std::string("\xEF\xBB\xBF") + com3_text, com3()},
+      {"CRLF line ends",
+       "port = \"COM3\"\r\nbaudrate = 115200\r\nstart_frequency = 240\r\nstop_frequency = 960\r\n"
+       "points = 10001\r\nrepeat = 1\r\n",
+       com3()},
+      {"any baud rate, zero points, stop above the screens",
+       "port = \"\"\nbaudrate = 12345\nstart_frequency = 960\nstop_frequency = 100000\n"
+       "points = 0\nrepeat = 0\n",
+       {"", 12345, 960, 100000, 0, 0}},
+      {"largest values",
+       "port = \"x\"\nbaudrate = 4294967295\nstart_frequency = 9223372036854775807\n"
+       "stop_frequency = 0x7FFFFFFFFFFFFFFF\npoints = 1\nrepeat = 2\n",
+       {"x", 4294967295u, largest_toml_integer, largest_toml_integer, 1, 2}},
+      {"mixed-case extra key beside the real one",
+       "Port = \"other\"\nport = \"COM3\"\nbaudrate = 115200\nstart_frequency = 240\n"
+       "stop_frequency = 960\npoints = 10001\nrepeat = 1\n",
+       com3()},
+  };
+  for (const auto& c : cases) {
+    const auto config = from_toml(c.text);
+    ASSERT_TRUE(config) << c.name << ": " << config.error().message;
+    EXPECT_EQ(*config, c.expected) << c.name;
+  }
+}
+
+// The six valid lines with one of them replaced (or dropped, when `line` is empty).
+std::string with_line(std::string_view key, std::string_view line) {
+  std::string out;
+  const std::pair<std::string_view, std::string_view> lines[] = {
+      {"port", "port = \"COM3\""},
+      {"baudrate", "baudrate = 115200"},
+      {"start_frequency", "start_frequency = 240"},
+      {"stop_frequency", "stop_frequency = 960"},
+      {"points", "points = 10001"},
+      {"repeat", "repeat = 1"},
+  };
+  for (const auto& [k, l] : lines) {
+    const std::string_view chosen = k == key ? line : l;
+    if (chosen.empty()) continue;
+    out += chosen;
+    out += '\n';
+  }
+  return out;
+}
+
+TEST(SavedConfigText, RejectsEveryRuleBreak) {
+  const struct {
+    const char* name;
+    std::string text;
+    std::vector<std::string> message_parts;
+  } cases[] = {
+      {"empty file", "", {"missing field `port`"}},
+      {"no repeat", with_line("repeat", ""), {"missing field `repeat`"}},
+      {"no port and no repeat",
+       "baudrate = 115200\nstart_frequency = 240\n"
+       "stop_frequency = 960\npoints = 10001\n",
+       {"missing field `port`"}},
+      {"port in another case", with_line("port", "Port = \"COM3\""), {"missing field `port`"}},
+      {"port inside a table only",
+       "[settings]\n" + std::string(com3_text),
+       {"missing field `port`"}},
+      {"negative baud rate",
+       with_line("baudrate", "baudrate = -1"),
+       {"invalid value", "integer `-1`", "`baudrate`", "line 2"}},
+      {"baud rate past 32 bits",
+       with_line("baudrate", "baudrate = 4294967296"),
+       {"invalid value", "`baudrate`"}},
+      {"negative points",
+       with_line("points", "points = -5"),
+       {"invalid value", "integer `-5`", "`points`"}},
+      {"fractional points",
+       with_line("points", "points = 10.5"),
+       {"invalid type", "floating point `10.5`", "`points`"}},
+      {"whole float",
+       with_line("start_frequency", "start_frequency = 240.0"),
+       {"invalid type", "floating point `240.0`", "`start_frequency`"}},
+      {"frequency as text",
+       with_line("start_frequency", "start_frequency = \"240\""),
+       {"invalid type", "string \"240\"", "`start_frequency`"}},
+      {"float baud rate",
+       with_line("baudrate", "baudrate = 115200.0"),
+       {"invalid type", "`baudrate`"}},
+      {"boolean", with_line("repeat", "repeat = true"), {"invalid type", "boolean", "`repeat`"}},
+      {"date",
+       with_line("stop_frequency", "stop_frequency = 2024-01-01"),
+       {"invalid type", "date", "`stop_frequency`"}},
+      {"date-time",
+       with_line("stop_frequency", "stop_frequency = 2024-01-01T10:00:00Z"),
+       {"invalid type", "datetime", "`stop_frequency`"}},
+      {"array", with_line("points", "points = [1]"), {"invalid type", "array", "`points`"}},
+      {"inline table",
+       with_line("points", "points = { n = 1 }"),
+       {"invalid type", "table", "`points`"}},
+      {"port as a number",
+       with_line("port", "port = 3"),
+       {"invalid type", "expected a string", "`port`"}},
+      {"port as a dotted table",
+       with_line("port", "port.name = \"COM3\""),
+       {"invalid type", "table", "`port`"}},
+      {"duplicate key", std::string(com3_text) + "points = 11\n", {"line 7"}},
+      {"integer past 64 bits", with_line("points", "points = 9223372036854775808"), {"line 5"}},
+      {"syntax error", with_line("points", "points = "), {"line 5"}},
+      {"wrong value wins over a missing key", "points = -1\n", {"invalid value", "`points`"}},
+      {"first wrong value in the document",
+       "repeat = -1\nport = 3\n",
+       {"invalid value", "`repeat`"}},
+  };
+  for (const auto& c : cases) {
+    const auto config = from_toml(c.text);
+    ASSERT_FALSE(config) << c.name;
+    for (const auto& part : c.message_parts) {
+      EXPECT_NE(config.error().message.find(part), std::string::npos)
+          << c.name << ": expected \"" << part << "\" in \"" << config.error().message << "\"";
+    }
+  }
+}
+
+// A directory of its own for each test.
+class SavedConfigFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "sparvik-structs-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  fs::path file(std::string_view name = "config.toml") const { return dir_ / name; }
+  void put(const fs::path& path, std::string_view bytes) const {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string contents(const fs::path& path) {
+    std::string bytes(fs::file_size(path), '\0');
+    std::ifstream(path, std::ios::binary)
+        .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(SavedConfigFile, WrittenFileReadsBack) {
+  const SavedConfig config{"/dev/ttyUSB0", 921600, 100, 350, 450, 3};
+  ASSERT_TRUE(write_config(config, file()));
+  const auto back = read_config(file());
+  ASSERT_TRUE(back) << back.error().debug();
+  EXPECT_EQ(*back, config);
+}
+
+TEST_F(SavedConfigFile, WriteReplacesALongerFile) {
+  put(file(), std::string(4096, '#'));
+  ASSERT_TRUE(write_config(com3(), file()));
+  EXPECT_EQ(contents(file()), com3_text);
+}
+
+TEST_F(SavedConfigFile, FileWithByteOrderMarkReadsLikeOneWithout) {
+  put(file(), std::string("\xEF\xBB\xBF") + com3_text);
+  const auto config = read_config(file());
+  ASSERT_TRUE(config) << config.error().debug();
+  EXPECT_EQ(*config, com3());
+}
+
+TEST_F(SavedConfigFile, ReadFailuresAreReportedByKind) {
+  const auto missing = read_config(file("absent.toml"));
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().debug(), "ConfigNotFound");
+
+  // Opening a directory succeeds; reading it does not.
+  const auto directory = read_config(dir_);
+  ASSERT_FALSE(directory);
+  ASSERT_EQ(directory.error().kind(), SparvikError::Kind::OpenOutput);
+  EXPECT_EQ(directory.error().payload<IoError>()->code, EISDIR);
+
+  put(file(), "port = \"COM\xE9\"\n");
+  const auto latin1 = read_config(file());
+  ASSERT_FALSE(latin1);
+  EXPECT_EQ(
+      latin1.error().debug(),
+      R"(OpenOutput(Custom { kind: InvalidData, error: "stream did not contain valid UTF-8" }))");
+
+  put(file(), "port = \n");
+  const auto broken = read_config(file());
+  ASSERT_FALSE(broken);
+  EXPECT_EQ(broken.error().kind(), SparvikError::Kind::InvalidConfig);
+  ASSERT_TRUE(broken.error().source());
+  EXPECT_NE(broken.error().source()->display().find("line 1"), std::string::npos);
+
+  put(file(), with_line("repeat", ""));
+  const auto incomplete = read_config(file());
+  ASSERT_FALSE(incomplete);
+  EXPECT_EQ(incomplete.error().debug(),
+            R"(InvalidConfig(TomlReadError { message: "missing field `repeat`" }))");
+}
+
+TEST_F(SavedConfigFile, UnwritablePlacesGiveKeyPressWithTheSystemError) {
+  put(file("plain"), "not a directory");
+  const struct {
+    fs::path path;
+    int err;
+  } cases[] = {
+      {file("plain") / "config.toml", ENOTDIR},
+      {file("no-such-dir") / "config.toml", ENOENT},
+      {dir_, EISDIR},
+  };
+  for (const auto& c : cases) {
+    const auto written = write_config(com3(), c.path);
+    ASSERT_FALSE(written) << c.path;
+    ASSERT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
+    EXPECT_EQ(written.error().payload<IoError>()->code, c.err) << c.path;
+    EXPECT_EQ(written.error().screen_text(), "An error occured while processing key events");
+  }
+}
+
+TEST_F(SavedConfigFile, FullDeviceGivesKeyPress) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const auto written = write_config(com3(), "/dev/full");
+  ASSERT_FALSE(written);
+  ASSERT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
+  EXPECT_EQ(written.error().payload<IoError>()->code, ENOSPC);
+}
+
+TEST_F(SavedConfigFile, UnrenderableRecordLeavesTheOldFile) {
+  put(file(), com3_text);
+  SavedConfig huge = com3();
+  huge.points = largest_toml_integer + 1;
+  const auto written = write_config(huge, file());
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::SerializeError);
+  EXPECT_EQ(contents(file()), com3_text);
+}
+
+}  // namespace
+}  // namespace sparvik
