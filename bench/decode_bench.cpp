@@ -34,7 +34,8 @@ std::vector<std::uint8_t> make_reply(std::size_t points) {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sparvik-bench-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "sparvik-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScratchDir() {
@@ -82,9 +83,9 @@ void BM_ToCharsBaseline(benchmark::State& state) {
     std::size_t used = 0;
     for (double value : numbers) {
       if (out.size() - used < 400) used = 0;
-      char* end = std::to_chars(out.data() + used, out.data() + out.size(), value,
-                                std::chars_format::fixed)
-                      .ptr;
+      char* end =
+          std::to_chars(out.data() + used, out.data() + out.size(), value, std::chars_format::fixed)
+              .ptr;
       used = static_cast<std::size_t>(end - out.data()) + 1;
     }
     benchmark::DoNotOptimize(out.data());

@@ -29,21 +29,36 @@ T little_endian(const std::uint8_t* bytes) {
   return value;
 }
 
-const std::filesystem::path& scratch_dir() {
-  static const std::filesystem::path dir = [] {
+// Made on first use; removed when the fuzzer exits normally.
+class ScratchDir {
+ public:
+  ScratchDir() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "sparvik-fuzz-decode-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return std::filesystem::path(pattern);
-  }();
-  return dir;
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+const std::filesystem::path& scratch_dir() {
+  static const ScratchDir dir;
+  return dir.path();
 }
 
 std::string read_all(const std::filesystem::path& path) {
   std::string content;
   if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, n);
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+      content.append(chunk, n);
     std::fclose(file);
   }
   return content;
@@ -86,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto& dir = scratch_dir();
   const auto decoded = sparvik::scan::decode_scanraw(reply, start, stop, points, dir.string());
   if (decoded) {
-    const auto* brace = static_cast<const std::uint8_t*>(std::memchr(reply.data(), '{', reply.size()));
+    const auto* brace =
+        static_cast<const std::uint8_t*>(std::memchr(reply.data(), '{', reply.size()));
     if (brace == nullptr) std::abort();
     const auto records = (reply.size() - static_cast<std::size_t>(brace - reply.data()) - 1) / 3;
     if (decoded->first.size() > records) std::abort();

@@ -1,2 +1,18 @@
-// Entry point. Start-up and teardown are filled in as the layers land.
-int main() { return 0; }
+// Entry point: the whole program, then the exit step.
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "main/exit_step.hpp"
+#include "main/startup.hpp"
+
+int main(int argc, char** argv) {
+  const std::string_view program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "sparvik";
+  const int status = sparvik::exit_step(sparvik::run_program(program_name));
+  // A sweep worker may still be running: it is detached and never waited for. Ending through
+  // exit() would destroy static objects it may still use (the prompt searcher, the log slot)
+  // under its feet, so the process ends here without running static destructors; logging is
+  // shut down and the terminal restored already.
+  std::fflush(nullptr);
+  std::_Exit(status);
+}

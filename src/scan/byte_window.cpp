@@ -1,12 +1,13 @@
 #include "scan/byte_window.hpp"
 
-#include <algorithm>
-
 #include <fmt/format.h>
+
+#include <algorithm>
 
 namespace sparvik::scan {
 
-std::string byte_window(std::span<const std::uint8_t> bytes, std::int64_t first, std::int64_t last) {
+std::string byte_window(std::span<const std::uint8_t> bytes, std::int64_t first,
+                        std::int64_t last) {
   const auto size = static_cast<std::int64_t>(bytes.size());
   first = std::max<std::int64_t>(first, 0);
   last = std::min<std::int64_t>(last, size - 1);

@@ -20,8 +20,8 @@ void wait_sync(std::uint64_t ms) {
   using Clock = std::chrono::steady_clock;
   const auto now = Clock::now();
   // Saturate rather than overflow the deadline for absurd values.
-  const auto headroom = std::chrono::duration_cast<std::chrono::milliseconds>(
-      Clock::time_point::max() - now);
+  const auto headroom =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now);
   const auto deadline = ms >= static_cast<std::uint64_t>(headroom.count())
                             ? Clock::time_point::max()
                             : now + std::chrono::milliseconds(static_cast<std::int64_t>(ms));

@@ -28,7 +28,9 @@ CsvFile::CsvFile(int fd) : fd_(fd), buffer_(std::make_unique<char[]>(kBufferSize
 CsvFile::CsvFile(CsvFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), used_(other.used_) {}
 
-CsvFile::~CsvFile() { (void)close(); }
+CsvFile::~CsvFile() {
+  (void)close();
+}
 
 std::expected<void, IoError> CsvFile::write_point(double frequency, double level) {
   if (kBufferSize - used_ < kMaxLine) {
@@ -55,7 +57,8 @@ std::expected<void, IoError> CsvFile::write_out() {
       break;
     }
     if (n == 0) {
-      result = std::unexpected(IoError::custom(IoErrorKind::WriteZero, "failed to write whole buffer"));
+      result =
+          std::unexpected(IoError::custom(IoErrorKind::WriteZero, "failed to write whole buffer"));
       break;
     }
     done += static_cast<std::size_t>(n);

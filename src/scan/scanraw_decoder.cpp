@@ -35,11 +35,11 @@ std::string join_path(std::string_view directory, const std::string& name) {
 void trace_point(std::size_t index, double frequency, double level) {
   char frequency_text[kMaxNumberChars];
   char level_text[kMaxNumberChars];
-  const std::string_view f(frequency_text,
-                           write_number(frequency_text, frequency_text + kMaxNumberChars, frequency) -
-                               frequency_text);
-  const std::string_view l(level_text,
-                           write_number(level_text, level_text + kMaxNumberChars, level) - level_text);
+  const std::string_view f(
+      frequency_text,
+      write_number(frequency_text, frequency_text + kMaxNumberChars, frequency) - frequency_text);
+  const std::string_view l(
+      level_text, write_number(level_text, level_text + kMaxNumberChars, level) - level_text);
   log::write(log::Level::Trace, kTarget, kTarget, fmt::format("{} : {},{}", index, f, l));
 }
 
@@ -48,8 +48,8 @@ void trace_point(std::size_t index, double frequency, double level) {
 double frequency_step(std::uint64_t start, std::uint64_t stop, std::uint64_t points) noexcept {
   if (points < 2) return 0.0;
   // A reversed range counts downwards instead of wrapping round.
-  const double span = stop >= start ? static_cast<double>(stop - start)
-                                    : -static_cast<double>(start - stop);
+  const double span =
+      stop >= start ? static_cast<double>(stop - start) : -static_cast<double>(start - stop);
   return span / static_cast<double>(points - 1);
 }
 
@@ -110,7 +110,8 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
   // An end group first of all leaves no byte before `end`: the record says "nothing" there.
   if (log::enabled(log::Level::Info, kTarget)) {
     const auto e = static_cast<std::int64_t>(end);
-    const std::string before = end == 0 ? std::string("nothing") : fmt::format("{}", reply[end - 1]);
+    const std::string before =
+        end == 0 ? std::string("nothing") : fmt::format("{}", reply[end - 1]);
     log::write(log::Level::Info, kTarget, kTarget,
                fmt::format("End at {} expected {} and found {} ({})", end, kEndMarker, before,
                            byte_window(reply, e - 4, e - 1)));

@@ -10,8 +10,7 @@ constexpr std::uint64_t kHighRangeFrom = 240'000'000;
 constexpr std::uint64_t kHighRangeTo = 960'000'000;
 }  // namespace
 
-std::expected<std::string_view, SparvikError> input_range(std::uint64_t start,
-                                                          std::uint64_t stop) {
+std::expected<std::string_view, SparvikError> input_range(std::uint64_t start, std::uint64_t stop) {
   if (start > stop) {
     return std::unexpected(SparvikError::BadScanFrequencies(
         fmt::format("Start frequency {}Hz is higher than stop frequency {}Hz", start, stop)));

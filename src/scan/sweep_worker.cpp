@@ -1,5 +1,8 @@
 #include "scan/sweep_worker.hpp"
 
+#include <fmt/format.h>
+
+#include <array>
 #include <chrono>
 #include <expected>
 #include <optional>
@@ -8,8 +11,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <fmt/format.h>
 
 #include "platform/io_error.hpp"
 #include "platform/log/log.hpp"
@@ -72,23 +73,20 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
   sweep.set_connection_status(ConnectionStatus::Connected);
   sweep.update_progress(15);
   sweep.update_message("Acquiring version & info");
-  auto version = send(port, "version\r");
-  if (!version) return std::unexpected(std::move(version.error()));
-  auto info = send(port, "info\r");
-  if (!info) return std::unexpected(std::move(info.error()));
-  auto level_offset = send(port, "leveloffset\r");
-  if (!level_offset) return std::unexpected(std::move(level_offset.error()));
-  auto vbat = send(port, "vbat\r");
-  if (!vbat) return std::unexpected(std::move(vbat.error()));
-  auto usart = send(port, "usart_cfg\r");
-  if (!usart) return std::unexpected(std::move(usart.error()));
-  auto threads = send(port, "threads\r");
-  if (!threads) return std::unexpected(std::move(threads.error()));
-  SPARVIK_LOG(log::Level::Info, kTarget, kTarget, "{}{}{}{}", *level_offset, *vbat, *usart,
-              *threads);
+  // Version and information first; the other four replies only go to the log.
+  constexpr std::array<const char*, 6> kQueries{"version\r", "info\r",      "leveloffset\r",
+                                                "vbat\r",    "usart_cfg\r", "threads\r"};
+  std::array<std::string, kQueries.size()> replies;
+  for (std::size_t i = 0; i < kQueries.size(); ++i) {
+    auto reply = send(port, kQueries[i]);
+    if (!reply) return std::unexpected(std::move(reply.error()));
+    replies[i] = std::move(*reply);
+  }
+  const auto& [version, info, level_offset, vbat, usart, threads] = replies;
+  SPARVIK_LOG(log::Level::Info, kTarget, kTarget, "{}{}{}{}", level_offset, vbat, usart, threads);
 
-  if (version->empty() || info->empty()) return std::unexpected(SparvikError::NoVersionFound());
-  sweep.update_scan_info(*version + *info);
+  if (version.empty() || info.empty()) return std::unexpected(SparvikError::NoVersionFound());
+  sweep.update_scan_info(version + info);
 
   // The set-up rows: message and progress first, then their commands, whose replies are dropped.
   struct Row {
@@ -126,8 +124,8 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
   sweep.set_connection_status(ConnectionStatus::ScanStarted);
   const std::string scanraw =
       fmt::format("scanraw {} {} {}\r", sweep.start, sweep.stop, sweep.points);
-  if (auto written = port.write(std::span(reinterpret_cast<const std::uint8_t*>(scanraw.data()),
-                                          scanraw.size()));
+  if (auto written = port.write(
+          std::span(reinterpret_cast<const std::uint8_t*>(scanraw.data()), scanraw.size()));
       !written) {
     return std::unexpected(SparvikError::SendError(std::move(written.error())));
   }

@@ -1,9 +1,9 @@
 // Building the start-up state and reaching the shared sweep record.
 #include "ui_struct/app_info.hpp"
 
-#include <algorithm>
-
 #include <fmt/format.h>
+
+#include <algorithm>
 
 namespace sparvik {
 namespace {
@@ -40,9 +40,8 @@ BaudRateList initial_baudrate_list(const std::optional<SavedConfig>& saved) {
 widgets::List framed_list(std::vector<widgets::Line> items, std::string_view title) {
   widgets::List list(std::move(items));
   list.block(widgets::Block::bordered().title(widgets::Line(title)))
-      .highlight_style(widgets::Style{}
-                           .background(widgets::Color::Blue)
-                           .modifier(widgets::Modifier::Italic));
+      .highlight_style(
+          widgets::Style{}.background(widgets::Color::Blue).modifier(widgets::Modifier::Italic));
   return list;
 }
 
@@ -50,12 +49,11 @@ widgets::List framed_list(std::vector<widgets::Line> items, std::string_view tit
 
 AppInfo AppInfo::build(std::vector<std::string> port_names, std::optional<SavedConfig> saved) {
   AppInfo app;
-  app.start_frequency = {.value = saved ? saved->start_frequency : 240, .step = 10, .min = 0,
-                         .max = 960};
-  app.stop_frequency = {.value = saved ? saved->stop_frequency : 960, .step = 10, .min = 10,
-                        .max = 960};
-  app.points = {.value = saved ? saved->points : 10001, .step = 100, .min = 101,
-                .max = 1000001};
+  app.start_frequency = {
+      .value = saved ? saved->start_frequency : 240, .step = 10, .min = 0, .max = 960};
+  app.stop_frequency = {
+      .value = saved ? saved->stop_frequency : 960, .step = 10, .min = 10, .max = 960};
+  app.points = {.value = saved ? saved->points : 10001, .step = 100, .min = 101, .max = 1000001};
   app.repeat = {.value = saved ? saved->repeat : 1, .step = 1, .min = 1, .max = 1000};
 
   app.baudrate_list = initial_baudrate_list(saved);

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/report.hpp"
 #include "structs/connection_info.hpp"
 #include "structs/errors.hpp"
 #include "structs/saved_config.hpp"
@@ -21,6 +22,10 @@
 #include "widgets/list.hpp"
 
 namespace sparvik {
+
+namespace term {
+class Terminal;
+}
 
 // An editable bounded counter.
 struct UIUsize {
@@ -126,6 +131,11 @@ struct AppInfo {
   // Draws the current screen; a failure is stored and turns to the error screen.
   std::expected<void, SparvikUIError> draw(widgets::Frame& frame);
   void render_footer(widgets::Frame& frame, widgets::Rect area);
+
+  // The run loop: draws, waits up to 16 ms for an event and acts on key presses until the quit
+  // flag is set. Only failures of the terminal itself (or an error with nowhere to be stored)
+  // end it early.
+  std::expected<void, Report> run(term::Terminal& terminal);
 };
 
 }  // namespace sparvik

@@ -13,7 +13,8 @@ std::expected<void, SparvikUIError> AppInfo::update_color() {
   // Both widgets leave their slots first; on a failure neither is put back.
   std::optional<widgets::List> ports = std::exchange(port_list_widget, std::nullopt);
   if (!ports) {
-    return std::unexpected(SparvikUIError::UninitializedItemList("Port List", 389, "src/ui_struct"));
+    return std::unexpected(
+        SparvikUIError::UninitializedItemList("Port List", 389, "src/ui_struct"));
   }
   std::optional<widgets::List> bauds = std::exchange(baudrate_list_widget, std::nullopt);
   if (!bauds) {
@@ -26,7 +27,8 @@ std::expected<void, SparvikUIError> AppInfo::update_color() {
 
 widgets::List AppInfo::change_color(std::string_view title, widgets::List list,
                                     widgets::Color color) {
-  list.block(widgets::Block::bordered().title(widgets::Line(title)).border_style(widgets::fg(color)))
+  list.block(
+          widgets::Block::bordered().title(widgets::Line(title)).border_style(widgets::fg(color)))
       .style(widgets::fg(color));
   return list;
 }

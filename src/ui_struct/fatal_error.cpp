@@ -8,6 +8,8 @@
 
 namespace sparvik {
 
-void fatal_error(std::string_view message, std::source_location where) { fatal(message, where); }
+void fatal_error(std::string_view message, std::source_location where) {
+  fatal(message, where);
+}
 
 }  // namespace sparvik

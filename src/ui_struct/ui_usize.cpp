@@ -1,8 +1,8 @@
 // The bounded counter of the parameters screen.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <limits>
-
-#include <fmt/format.h>
 
 #include "ui_struct/app_info.hpp"
 
@@ -21,7 +21,9 @@ void UIUsize::change_value(bool decrease) {
   value = std::min(std::max(next, min), max);
 }
 
-std::string UIUsize::int_to_string() const { return fmt::format("{}", value); }
+std::string UIUsize::int_to_string() const {
+  return fmt::format("{}", value);
+}
 
 std::optional<std::uint64_t> UIUsize::mhz_to_usize() const {
   constexpr std::uint64_t hz_per_mhz = 1'000'000;

@@ -58,7 +58,7 @@ TmuxSession::TmuxSession(const std::string& command, int width, int height)
 TmuxSession::~TmuxSession() { tmux("kill-server"); }
 
 std::string TmuxSession::tmux(const std::string& arguments, int* status) const {
-  return run_shell("tmux -L " + socket_ + " " + arguments + " 2>/dev/null", status);
+  return run_shell("tmux -u -L " + socket_ + " " + arguments + " 2>/dev/null", status);
 }
 
 void TmuxSession::send_keys(const std::vector<std::string>& keys) const {
@@ -78,6 +78,10 @@ std::vector<std::string> TmuxSession::lines() const {
 }
 
 std::string TmuxSession::screen() const { return tmux("capture-pane -p -t main"); }
+
+void TmuxSession::pipe_output_to(const std::string& file) const {
+  tmux("pipe-pane -o -t main " + shell_quote("cat >> " + shell_quote(file)));
+}
 
 std::string TmuxSession::pane_format(std::string_view format) const {
   std::string out = tmux("display-message -p -t main " + shell_quote(format));

@@ -28,6 +28,8 @@ class TmuxSession {
   // The visible screen, one string per row, trailing blanks removed.
   std::vector<std::string> lines() const;
   std::string screen() const;
+  // From now on, appends everything the program writes to the pane to `file`.
+  void pipe_output_to(const std::string& file) const;
   // A tmux format variable of the pane, e.g. "#{alternate_on}".
   std::string pane_format(std::string_view format) const;
 

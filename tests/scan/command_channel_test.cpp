@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "scan/error_payload.hpp"
 #include "scan/lossy_utf8.hpp"
 #include "scan/prompt_searcher.hpp"
-#include "scan/error_payload.hpp"
 #include "scan/scripted_port.hpp"
 
 namespace sparvik::scan {
@@ -22,7 +22,9 @@ using testing::ScriptedPort;
 using testing::timed_out;
 using Clock = std::chrono::steady_clock;
 
-std::string as_text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string as_text(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
 
 struct ReadCase {
   const char* name;
@@ -34,7 +36,10 @@ struct ReadCase {
 TEST(ReadPort, EndsAtThePromptOfOneReadOrAtTheFirstFailedRead) {
   const std::string a254(254, 'a');
   const ReadCase cases[] = {
-      {"prompt in the one read", {bytes_of("version\r\ntinySA\r\nch> ")}, "version\r\ntinySA\r\n", 1},
+      {"prompt in the one read",
+       {bytes_of("version\r\ntinySA\r\nch> ")},
+       "version\r\ntinySA\r\n",
+       1},
       {"spread over reads", {bytes_of("abc"), bytes_of("def"), bytes_of("ghch> ")}, "abcdefgh", 3},
       {"prompt at the start of a read", {bytes_of("abc"), bytes_of("ch> xyz")}, "abc", 2},
       {"bytes after the prompt dropped", {bytes_of("data\r\nch> more ch> ")}, "data\r\n", 1},
@@ -45,10 +50,16 @@ TEST(ReadPort, EndsAtThePromptOfOneReadOrAtTheFirstFailedRead) {
       // "zc" lands on "zzh>": a search past the fresh bytes would see "ch>" in "zch>".
       {"stale buffer bytes ignored", {bytes_of("zzh>"), bytes_of("zc")}, "zzh>zc", 3},
       {"no answer", {}, "", 1},
-      {"I/O error ends the reply", {bytes_of("abc"), IoError::from_errno(EIO), bytes_of("ch>")}, "abc", 2},
+      {"I/O error ends the reply",
+       {bytes_of("abc"), IoError::from_errno(EIO), bytes_of("ch>")},
+       "abc",
+       2},
       // 256 bytes per read: the prompt straddles two reads and is not seen.
       {"prompt across the buffer boundary", {bytes_of(a254 + "ch> ")}, a254 + "ch> ", 3},
-      {"long reply over full buffers", {bytes_of(std::string(600, 'b') + "ch>")}, std::string(600, 'b'), 3},
+      {"long reply over full buffers",
+       {bytes_of(std::string(600, 'b') + "ch>")},
+       std::string(600, 'b'),
+       3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -71,7 +82,9 @@ TEST(SendCmd, WritesOnceWaitsAndReturnsTheReplyUntrimmed) {
 }
 
 TEST(SendCmd, ReplacesInvalidUtf8AndAcceptsAnEmptyReply) {
-  ScriptedPort garbled({bytes_of("a\xFF" "b\r\nch> ")});
+  ScriptedPort garbled(
+      {bytes_of("a\xFF"
+                "b\r\nch> ")});
   EXPECT_EQ(send_cmd(garbled, "info\r", 0).value(), "a\uFFFDb\r\n");
   ScriptedPort silent;
   EXPECT_EQ(send_cmd(silent, "info\r", 0).value(), "");
@@ -103,9 +116,17 @@ TEST(PromptSearcher, FindsTheLeftmostPromptInTheRange) {
     std::string bytes;
     std::optional<std::size_t> at;
   } cases[] = {
-      {"", std::nullopt},  {"ch", std::nullopt},   {"ch>", 0}, {"xch>ch>", 1},
-      {"cch>", 1},         {"c h>", std::nullopt}, {"CH>", std::nullopt},
-      {std::string("\0\xFF" "ch>", 5), 2},
+      {"", std::nullopt},
+      {"ch", std::nullopt},
+      {"ch>", 0},
+      {"xch>ch>", 1},
+      {"cch>", 1},
+      {"c h>", std::nullopt},
+      {"CH>", std::nullopt},
+      {std::string("\0\xFF"
+                   "ch>",
+                   5),
+       2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
@@ -131,13 +152,17 @@ TEST(Utf8Lossy, ReplacesEachMaximalInvalidSubpart) {
   } cases[] = {
       {"plain\r\n", "plain\r\n"},
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},  // é € 😀
-      {"a\xFF" "b", "a\uFFFDb"},
-      {"\xE2\x82", "\uFFFD"},                         // truncated at the end
-      {"\xF0\x9F\x98" "A", "\uFFFDA"},                // truncated before ASCII
-      {"\xC0\x80", "\uFFFD\uFFFD"},                   // overlong lead, stray continuation
-      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},         // surrogate
+      {"a\xFF"
+       "b",
+       "a\uFFFDb"},
+      {"\xE2\x82", "\uFFFD"},  // truncated at the end
+      {"\xF0\x9F\x98"
+       "A",
+       "\uFFFDA"},                                       // truncated before ASCII
+      {"\xC0\x80", "\uFFFD\uFFFD"},                      // overlong lead, stray continuation
+      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},            // surrogate
       {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
-      {"\xE0\x80", "\uFFFD\uFFFD"},                   // overlong three-byte form
+      {"\xE0\x80", "\uFFFD\uFFFD"},                      // overlong three-byte form
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

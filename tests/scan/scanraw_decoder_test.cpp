@@ -24,8 +24,8 @@ using log::Level;
 using log::testing::CapturedRecord;
 using testing::os_code_of;
 using testing::read_file;
-using testing::text_of;
 using testing::TempDir;
+using testing::text_of;
 
 constexpr std::uint64_t MHz = 1'000'000;
 
@@ -40,7 +40,9 @@ std::string recs(std::initializer_list<std::uint16_t> raws) {
 }
 const std::string kEnd("}\0\0", 3);
 
-std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 struct Decoded {
   std::expected<std::pair<SweepPoints, std::string>, SparvikError> result;
@@ -50,8 +52,8 @@ struct Decoded {
 
 Decoded decode(const TempDir& dir, const std::string& reply, std::uint64_t start,
                std::uint64_t stop, std::uint64_t points) {
-  Decoded d{decode_scanraw(bytes(reply), start, stop, points, dir.path().string()), dir.files(),
-            {}};
+  Decoded d{
+      decode_scanraw(bytes(reply), start, stop, points, dir.path().string()), dir.files(), {}};
   if (d.files.size() == 1) d.csv = read_file(dir.path() / d.files[0]);
   return d;
 }
@@ -74,8 +76,8 @@ TEST(DecodeScanraw, TurnsRecordsIntoCsvLines) {
     std::uint64_t start, stop, points;
     std::string csv;
   } cases[] = {
-      {"levels 0, 3000 and 4096", echo + "{" + recs({0, 3000, 4096}) + kEnd, 100 * MHz, 200 * MHz, 3,
-       "100,-128\n150,-34.25\n200,0\n"},
+      {"levels 0, 3000 and 4096", echo + "{" + recs({0, 3000, 4096}) + kEnd, 100 * MHz, 200 * MHz,
+       3, "100,-128\n150,-34.25\n200,0\n"},
       {"thirds of a MHz", "{" + recs({4096, 4096, 4096, 4096}) + kEnd, 1 * MHz, 2 * MHz, 4,
        "1,0\n1.3333333333333333,0\n1.6666666666666665,0\n2,0\n"},
       {"level range ends", "{" + recs({65535, 1}) + kEnd, 100 * MHz, 200 * MHz, 2,
@@ -108,8 +110,8 @@ TEST(DecodeScanraw, ReturnsThePointsAndTheTimedFileName) {
   const Decoded d = decode(dir, "{" + recs({0, 3000, 4096}) + kEnd, 100 * MHz, 200 * MHz, 3);
   ASSERT_TRUE(d.result.has_value());
   EXPECT_EQ(d.result->first, (SweepPoints{{100.0, -128.0}, {150.0, -34.25}, {200.0, 0.0}}));
-  EXPECT_TRUE(std::regex_match(d.result->second,
-                               std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}\.csv)")))
+  EXPECT_TRUE(
+      std::regex_match(d.result->second, std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}\.csv)")))
       << d.result->second;
 }
 
@@ -168,8 +170,7 @@ TEST(DecodeScanraw, MisalignedGroupIsParseEndAfterTheLinesBeforeIt) {
 
 TEST(DecodeScanraw, UnusableDirectoryIsOpenOutputWithTheSystemError) {
   TempDir dir;
-  const auto result =
-      decode_scanraw(bytes("{" + kEnd), 1, 2, 2, (dir.path() / "missing").string());
+  const auto result = decode_scanraw(bytes("{" + kEnd), 1, 2, 2, (dir.path() / "missing").string());
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().kind(), SparvikError::Kind::OpenOutput);
   EXPECT_EQ(os_code_of(result.error()), ENOENT);
@@ -207,15 +208,16 @@ TEST(DecodeScanraw, LogsTheEdgesOfTheReplyEachPointAndTheEnd) {
   auto info = [](Level level, std::string message) {
     return CapturedRecord{level, "sparvik::scan", "sparvik::scan", std::move(message)};
   };
-  EXPECT_EQ(capture.records_for("sparvik::scan"),
-            (std::vector<CapturedRecord>{
-                info(Level::Info, "The begining looks like :[98, 123, 120, 160, 15, 120, 0, 16, 125, 0]"),
-                info(Level::Info, "The end looks like :[160, 15, 120, 0, 16, 125, 0, 0, 122, 122]"),
-                info(Level::Trace, "0 : 100,-3"),
-                info(Level::Trace, "1 : 150,0"),
-                info(Level::Warn, "Found an end at 6 [123, 120, 160, 15]"),
-                info(Level::Info, "End at 6 expected 125 and found 15 ([123, 120, 160, 15])"),
-            }));
+  EXPECT_EQ(
+      capture.records_for("sparvik::scan"),
+      (std::vector<CapturedRecord>{
+          info(Level::Info, "The begining looks like :[98, 123, 120, 160, 15, 120, 0, 16, 125, 0]"),
+          info(Level::Info, "The end looks like :[160, 15, 120, 0, 16, 125, 0, 0, 122, 122]"),
+          info(Level::Trace, "0 : 100,-3"),
+          info(Level::Trace, "1 : 150,0"),
+          info(Level::Warn, "Found an end at 6 [123, 120, 160, 15]"),
+          info(Level::Info, "End at 6 expected 125 and found 15 ([123, 120, 160, 15])"),
+      }));
 }
 
 TEST(DecodeScanraw, CutsWindowsToTheReply) {
@@ -261,10 +263,16 @@ TEST(NumberText, IsShortestRoundTripPositional) {
     double value;
     const char* text;
   } cases[] = {
-      {93.0, "93"},           {-34.25, "-34.25"},     {240.072, "240.072"},
-      {1.6666666666666665, "1.6666666666666665"},     {1919.96875, "1919.96875"},
-      {-128.0, "-128"},       {0.0, "0"},             {0.1, "0.1"},
-      {1e21, "1000000000000000000000"},               {1.5e-7, "0.00000015"},
+      {93.0, "93"},
+      {-34.25, "-34.25"},
+      {240.072, "240.072"},
+      {1.6666666666666665, "1.6666666666666665"},
+      {1919.96875, "1919.96875"},
+      {-128.0, "-128"},
+      {0.0, "0"},
+      {0.1, "0.1"},
+      {1e21, "1000000000000000000000"},
+      {1.5e-7, "0.00000015"},
   };
   for (const auto& c : cases) EXPECT_EQ(number_text(c.value), c.text);
   const std::string tiny = number_text(-5e-324);  // the longest kind of text

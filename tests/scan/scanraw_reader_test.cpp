@@ -45,8 +45,9 @@ TEST(ReadScanraw, StoresProgressFromTwentyTowardsNinetyNineBeforeEachReadIsAdded
 }
 
 TEST(ReadScanraw, HoldsAtNinetyNineOnceTheExpectedSizeIsReached) {
-  const Collected got =
-      collect({bytes_of("{x\x01\x02"), bytes_of("x\x03\x04}"), bytes_of(std::string(2, '\0')), bytes_of("ch>")}, 6);
+  const Collected got = collect({bytes_of("{x\x01\x02"), bytes_of("x\x03\x04}"),
+                                 bytes_of(std::string(2, '\0')), bytes_of("ch>")},
+                                6);
   EXPECT_EQ(got.progress, (std::vector<std::uint64_t>{22, 20, 74, 99, 99}));
   EXPECT_EQ(got.reply, std::string("{x\x01\x02x\x03\x04}\0\0", 10));
 }
@@ -74,9 +75,9 @@ TEST(ScanrawProgress, StaysWithinBoundsForAnySize) {
   const struct {
     std::uint64_t collected, expected, progress;
   } cases[] = {
-      {0, 6, 20},           {6, 6, 99},          {1000, 6, 99},
-      {0, 0, 99},           {0, kMax, 20},       {kMax / 2, kMax, 60},  // no overflow of × 80
-      {kMax - 1, kMax, 99}, {3000, 3006, 99},    {1503, 3006, 60},
+      {0, 6, 20},           {6, 6, 99},       {1000, 6, 99},
+      {0, 0, 99},           {0, kMax, 20},    {kMax / 2, kMax, 60},  // no overflow of × 80
+      {kMax - 1, kMax, 99}, {3000, 3006, 99}, {1503, 3006, 60},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(scanraw_progress(c.collected, c.expected), c.progress)

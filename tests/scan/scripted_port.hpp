@@ -17,7 +17,9 @@
 
 namespace sparvik::scan::testing {
 
-inline IoError timed_out() { return IoError::custom(IoErrorKind::TimedOut, "Operation timed out"); }
+inline IoError timed_out() {
+  return IoError::custom(IoErrorKind::TimedOut, "Operation timed out");
+}
 
 inline std::vector<std::uint8_t> bytes_of(std::string_view text) {
   return {text.begin(), text.end()};

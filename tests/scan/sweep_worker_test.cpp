@@ -89,24 +89,25 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   sim::SimConfig config;
   config.banner = true;
   config.levels = {4096, 3000, 0};
-  config.replies = {{"leveloffset", "L\r\n"}, {"vbat", "V\r\n"}, {"usart_cfg", "U\r\n"},
-                    {"threads", "T\r\n"}};
+  config.replies = {
+      {"leveloffset", "L\r\n"}, {"vbat", "V\r\n"}, {"usart_cfg", "U\r\n"}, {"threads", "T\r\n"}};
   auto analyser = sim::SimulatedAnalyser::start(config);
   TempDir dir;
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
   const Sweep sweep = run(info, dir, analyser.get());
 
   EXPECT_EQ(sweep.received, kLowDialogue + "scanraw 100000000 200000000 11\rresume\r");
-  EXPECT_EQ(published(sweep, "Status: "),
-            (std::vector<std::string>{"Initialised", "Connected", "ScanStarted", "ClosedWithSuccess"}));
+  EXPECT_EQ(
+      published(sweep, "Status: "),
+      (std::vector<std::string>{"Initialised", "Connected", "ScanStarted", "ClosedWithSuccess"}));
   EXPECT_EQ(published(sweep, "Progress: "),
             (std::vector<std::string>{"5", "15", "16", "17", "18", "19", "20", "22", "100"}));
-  EXPECT_EQ(published(sweep, "Message: "),
-            (std::vector<std::string>{"Opening connection", "Initialisation...",
-                                      "Acquiring version & info", "Setting up repeat",
-                                      "Setting zero...", "Setting up marker",
-                                      "Setting up scan & mode", "Setting up sweep", "Sweeping...",
-                                      "Starting scan...", "Scan finished"}));
+  EXPECT_EQ(
+      published(sweep, "Message: "),
+      (std::vector<std::string>{"Opening connection", "Initialisation...",
+                                "Acquiring version & info", "Setting up repeat", "Setting zero...",
+                                "Setting up marker", "Setting up scan & mode", "Setting up sweep",
+                                "Sweeping...", "Starting scan...", "Scan finished"}));
   EXPECT_EQ(info.progress.get(), 100u);
   EXPECT_EQ(info.get_scan_message(), "Scan finished");
   EXPECT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
@@ -136,8 +137,9 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
       EXPECT_EQ(r.module_path, "sparvik::scan");
     }
   }
-  const CapturedRecord joined{Level::Info, "sparvik::scan", "sparvik::scan",
-                              "leveloffset\r\nL\r\nvbat\r\nV\r\nusart_cfg\r\nU\r\nthreads\r\nT\r\n"};
+  const CapturedRecord joined{
+      Level::Info, "sparvik::scan", "sparvik::scan",
+      "leveloffset\r\nL\r\nvbat\r\nV\r\nusart_cfg\r\nU\r\nthreads\r\nT\r\n"};
   EXPECT_NE(std::find(sweep.records.begin(), sweep.records.end(), joined), sweep.records.end());
   EXPECT_EQ(published(sweep, "Info: "), std::vector<std::string>{device});
   EXPECT_EQ(published(sweep, "End at ", "sparvik::scan").size(), 1u);
@@ -208,7 +210,8 @@ TEST(RunSweep, MissingPortStoresPortConnectionAtOnceReplacingAnyError) {
   const auto errors = published(sweep, "Error: ");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Some(" + stored->debug() + ")");
-  const auto exit_records = published(sweep, "An error occured during thread exec: ", "sparvik::ui");
+  const auto exit_records =
+      published(sweep, "An error occured during thread exec: ", "sparvik::ui");
   EXPECT_EQ(exit_records, std::vector<std::string>{"Couldn't connect to the given port"});
   std::size_t set_error_at = 0, exit_at = 0;
   for (std::size_t i = 0; i < sweep.records.size(); ++i) {
@@ -245,7 +248,8 @@ TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
     std::string error;
     std::string csv;
   } cases[] = {
-      {"misaligned record", [] {
+      {"misaligned record",
+       [] {
          sim::SimConfig c;
          c.banner = true;
          c.levels = {4096};
@@ -253,7 +257,8 @@ TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
          return c;
        }(),
        R"(Some(ScanError(ParseEnd("Wrong alignement char"))))", "100,0\n110,0\n120,0\n"},
-      {"no opening brace", [] {
+      {"no opening brace",
+       [] {
          sim::SimConfig c;
          c.banner = true;
          c.omit_brace = true;
@@ -269,9 +274,9 @@ TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
     const Sweep sweep = run(info, dir, analyser.get());
     EXPECT_EQ(sweep.received, kLowDialogue + "scanraw 100000000 200000000 11\r");
     EXPECT_EQ(stored_error(info), c.error);
-    EXPECT_EQ(published(sweep, "Status: "),
-              (std::vector<std::string>{"Initialised", "Connected", "ScanStarted",
-                                        "ConnectionFailure"}));
+    EXPECT_EQ(
+        published(sweep, "Status: "),
+        (std::vector<std::string>{"Initialised", "Connected", "ScanStarted", "ConnectionFailure"}));
     const auto files = dir.files();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(read_file(dir.path() / files[0]), c.csv);

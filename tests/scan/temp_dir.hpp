@@ -1,13 +1,13 @@
 // A directory of its own for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <stdlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <stdlib.h>
 
 namespace sparvik::scan::testing {
 
@@ -44,7 +44,8 @@ inline std::string read_file(const std::filesystem::path& path) {
   std::string content;
   if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, n);
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+      content.append(chunk, n);
     std::fclose(file);
   }
   return content;

@@ -17,6 +17,7 @@ namespace sparvik {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 constexpr std::uint64_t largest_toml_integer = 9223372036854775807u;
 
@@ -41,7 +42,7 @@ TEST(SavedConfigText, ReadsBackWhatItWrites) {
       {"/dev/ttyACM0", 4294967295u, largest_toml_integer, largest_toml_integer,
        largest_toml_integer, largest_toml_integer},
       {R"(a "quoted" \ name)", 9600, 1, 2, 3, 4},
-      {std::string("ctl\t\n\r\b\f\x01\x1f\x7f\0end", 17), 19200, 5, 6, 7, 8},
+      {"ctl\t\n\r\b\f\x01\x1f\x7f\0end"s, 19200, 5, 6, 7, 8},
       {"p\xc3\xb8rt \xe2\x82\xac \xf0\x9f\x93\xa1", 3000000, 100000, 100, 0, 1000},
   };
   for (const auto& config : cases) {

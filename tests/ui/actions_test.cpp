@@ -17,7 +17,9 @@ namespace {
 using widgets::Color;
 constexpr std::size_t largest_index = std::numeric_limits<std::size_t>::max();
 
-AppInfo fresh_app() { return AppInfo::build({"/dev/ttyS0", "/dev/ttyS1", "COM3"}, std::nullopt); }
+AppInfo fresh_app() {
+  return AppInfo::build({"/dev/ttyS0", "/dev/ttyS1", "COM3"}, std::nullopt);
+}
 
 struct FocusCase {
   const char* name;
@@ -27,7 +29,9 @@ struct FocusCase {
   std::uint8_t expected_focus;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const FocusCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FocusCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class NextMenuFocus : public ::testing::TestWithParam<FocusCase> {};
 
@@ -73,7 +77,9 @@ TEST(Actions, NextMenuRefusesAFocusThatNamesNoField) {
 }
 
 // The colour a list shows: its own style, patched over the whole area when drawn.
-std::optional<Color> list_colour(const widgets::List& list) { return list.get_style().fg; }
+std::optional<Color> list_colour(const widgets::List& list) {
+  return list.get_style().fg;
+}
 
 std::string title_of(const widgets::List& list) {
   const auto& block = list.get_block();
@@ -150,7 +156,9 @@ struct MissingWidgetCase {
   bool baud_widget_left;  // the check for the ports comes before the baud widget is taken out
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const MissingWidgetCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MissingWidgetCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class UpdateColorMissing : public ::testing::TestWithParam<MissingWidgetCase> {};
 
@@ -199,7 +207,9 @@ struct CursorCase {
   std::size_t expected;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const CursorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CursorCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ListCursor : public ::testing::TestWithParam<CursorCase> {};
 
@@ -226,8 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CursorCase{"DownSaturates", 0, largest_index, true, largest_index},
                       CursorCase{"UpPrevious", 0, 2, false, 1},
                       CursorCase{"UpStaysAtZero", 0, 0, false, 0},
-                      CursorCase{"BaudDown", 1, 3, true, 4},
-                      CursorCase{"BaudUp", 1, 3, false, 2},
+                      CursorCase{"BaudDown", 1, 3, true, 4}, CursorCase{"BaudUp", 1, 3, false, 2},
                       CursorCase{"BaudUpFromNone", 1, std::nullopt, false, largest_index}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
@@ -260,9 +269,9 @@ TEST(Actions, CursorStepsTheFocusedCounter) {
       app.change_cursor_position(down);
       const UIUsize after[] = {app.start_frequency, app.stop_frequency, app.points, app.repeat};
       for (std::uint8_t i = 0; i < 4; ++i) {
-        const std::uint64_t expected =
-            i != field ? before[i].value
-                       : (down ? before[i].value - before[i].step : before[i].value + before[i].step);
+        const std::uint64_t expected = i != field ? before[i].value
+                                                  : (down ? before[i].value - before[i].step
+                                                          : before[i].value + before[i].step);
         EXPECT_EQ(after[i].value, expected)
             << "focus " << int{field} << (down ? " down" : " up") << ", counter " << int{i};
       }

@@ -1,4 +1,6 @@
 // The start-up state, the bounded counters, the baud-rate table and the list selections.
+#include "ui_struct/app_info.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,16 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "ui_struct/app_info.hpp"
-
 namespace sparvik {
 namespace {
 
 constexpr std::uint64_t u64_max = std::numeric_limits<std::uint64_t>::max();
 
 SavedConfig saved_with(std::string port, std::uint32_t baudrate) {
-  return SavedConfig{.port = std::move(port), .baudrate = baudrate, .start_frequency = 240,
-                     .stop_frequency = 960, .points = 10001, .repeat = 1};
+  return SavedConfig{.port = std::move(port),
+                     .baudrate = baudrate,
+                     .start_frequency = 240,
+                     .stop_frequency = 960,
+                     .points = 10001,
+                     .repeat = 1};
 }
 
 struct SelectionCase {
@@ -28,7 +32,9 @@ struct SelectionCase {
   std::size_t baud_position;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const SelectionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SelectionCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class InitialSelection : public ::testing::TestWithParam<SelectionCase> {};
 
@@ -45,10 +51,13 @@ TEST_P(InitialSelection, PicksPortAndBaudRate) {
 INSTANTIATE_TEST_SUITE_P(
     AppInfoBuild, InitialSelection,
     ::testing::Values(
-        SelectionCase{"NoSettingsFirstFallbackPresent", {"/dev/ttyS0", "COM3", "/dev/ttyACM0"},
-                      std::nullopt, 2, 3},
-        SelectionCase{"NoSettingsNoCandidate", {"/dev/ttyUSB0", "/dev/ttyUSB1"}, std::nullopt, 0,
+        SelectionCase{"NoSettingsFirstFallbackPresent",
+                      {"/dev/ttyS0", "COM3", "/dev/ttyACM0"},
+                      std::nullopt,
+                      2,
                       3},
+        SelectionCase{
+            "NoSettingsNoCandidate", {"/dev/ttyUSB0", "/dev/ttyUSB1"}, std::nullopt, 0, 3},
         SelectionCase{"LastFallback", {"/dev/ttyUSB0", "/dev/ttyS16"}, std::nullopt, 1, 3},
         SelectionCase{"SavedPortWinsOverEarlierCom3",
                       {"COM3", "/dev/ttyUSB0"},
@@ -91,16 +100,19 @@ TEST(AppInfoBuild, DefaultsWithoutSettings) {
   EXPECT_FALSE(app.first_draw_logged);
   EXPECT_FALSE(app.progress_bar.has_value());
   EXPECT_TRUE(app.scan_data.empty());
-  EXPECT_EQ(app.baudrate_list.items,
-            std::vector<BaudRate>(baud_rates.begin(), baud_rates.end()));
+  EXPECT_EQ(app.baudrate_list.items, std::vector<BaudRate>(baud_rates.begin(), baud_rates.end()));
   ASSERT_TRUE(app.connection_info.has_value());
   EXPECT_EQ(app.connection_info->get_connection_status(), ConnectionStatus::Uninitialised);
   EXPECT_EQ(app.connection_info->port, "");
 }
 
 TEST(AppInfoBuild, RestoredCountersTakenUnchangedEvenOutOfBounds) {
-  const SavedConfig saved{.port = "COM3", .baudrate = 115200, .start_frequency = 2000,
-                          .stop_frequency = 3, .points = 5, .repeat = 0};
+  const SavedConfig saved{.port = "COM3",
+                          .baudrate = 115200,
+                          .start_frequency = 2000,
+                          .stop_frequency = 3,
+                          .points = 5,
+                          .repeat = 0};
   const AppInfo app = AppInfo::build({"COM3"}, saved);
   expect_counter(app.start_frequency, 2000, 10, 0, 960);
   expect_counter(app.stop_frequency, 3, 10, 10, 960);
@@ -162,7 +174,9 @@ struct StepCase {
   std::uint64_t expected;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CounterSteps : public ::testing::TestWithParam<StepCase> {};
 
@@ -175,31 +189,36 @@ TEST_P(CounterSteps, StaysWithinBounds) {
   EXPECT_EQ(after.max, c.counter.max);
 }
 
-constexpr UIUsize points_at(std::uint64_t v) { return {v, 100, 101, 1000001}; }
-constexpr UIUsize start_at(std::uint64_t v) { return {v, 10, 0, 960}; }
-constexpr UIUsize stop_at(std::uint64_t v) { return {v, 10, 10, 960}; }
+constexpr UIUsize points_at(std::uint64_t v) {
+  return {v, 100, 101, 1000001};
+}
+constexpr UIUsize start_at(std::uint64_t v) {
+  return {v, 10, 0, 960};
+}
+constexpr UIUsize stop_at(std::uint64_t v) {
+  return {v, 10, 10, 960};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     UIUsize, CounterSteps,
-    ::testing::Values(
-        StepCase{"PointsOneShortOfMinimum", points_at(10001), true, 98, 201},
-        StepCase{"PointsReachMinimum", points_at(10001), true, 99, 101},
-        StepCase{"PointsStopAtMinimum", points_at(10001), true, 150, 101},
-        StepCase{"PointsOneShortOfMaximum", points_at(10001), false, 9899, 999901},
-        StepCase{"PointsReachMaximum", points_at(10001), false, 9900, 1000001},
-        StepCase{"PointsStopAtMaximum", points_at(10001), false, 9950, 1000001},
-        StepCase{"StopStaysAtMinimum", stop_at(10), true, 1, 10},
-        StepCase{"StartStaysAtZero", start_at(0), true, 1, 0},
-        StepCase{"StartStaysAtMaximum", start_at(960), false, 1, 960},
-        StepCase{"StartBelowStepSaturatesAtZero", start_at(5), true, 1, 0},
-        StepCase{"RestoredPointsUp", points_at(5), false, 1, 105},
-        StepCase{"RestoredPointsDown", points_at(5), true, 1, 101},
-        StepCase{"RestoredStartAboveMaxUp", start_at(2000), false, 1, 960},
-        StepCase{"RestoredStartAboveMaxDown", start_at(2000), true, 1, 960},
-        StepCase{"NearTopDoesNotWrapUp", start_at(u64_max - 1), false, 1, 960},
-        StepCase{"TopDoesNotWrapUp", points_at(u64_max), false, 1, 1000001},
-        StepCase{"UnboundedCounterSaturatesAtTop", UIUsize{u64_max - 3, 10, 0, u64_max}, false, 1,
-                 u64_max}),
+    ::testing::Values(StepCase{"PointsOneShortOfMinimum", points_at(10001), true, 98, 201},
+                      StepCase{"PointsReachMinimum", points_at(10001), true, 99, 101},
+                      StepCase{"PointsStopAtMinimum", points_at(10001), true, 150, 101},
+                      StepCase{"PointsOneShortOfMaximum", points_at(10001), false, 9899, 999901},
+                      StepCase{"PointsReachMaximum", points_at(10001), false, 9900, 1000001},
+                      StepCase{"PointsStopAtMaximum", points_at(10001), false, 9950, 1000001},
+                      StepCase{"StopStaysAtMinimum", stop_at(10), true, 1, 10},
+                      StepCase{"StartStaysAtZero", start_at(0), true, 1, 0},
+                      StepCase{"StartStaysAtMaximum", start_at(960), false, 1, 960},
+                      StepCase{"StartBelowStepSaturatesAtZero", start_at(5), true, 1, 0},
+                      StepCase{"RestoredPointsUp", points_at(5), false, 1, 105},
+                      StepCase{"RestoredPointsDown", points_at(5), true, 1, 101},
+                      StepCase{"RestoredStartAboveMaxUp", start_at(2000), false, 1, 960},
+                      StepCase{"RestoredStartAboveMaxDown", start_at(2000), true, 1, 960},
+                      StepCase{"NearTopDoesNotWrapUp", start_at(u64_max - 1), false, 1, 960},
+                      StepCase{"TopDoesNotWrapUp", points_at(u64_max), false, 1, 1000001},
+                      StepCase{"UnboundedCounterSaturatesAtTop",
+                               UIUsize{u64_max - 3, 10, 0, u64_max}, false, 1, u64_max}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
 TEST(UIUsize, IntToStringIsPlainDecimal) {

@@ -1,6 +1,5 @@
 // The step machine on every screen, and the sweep start with its refusals.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <chrono>
@@ -10,9 +9,9 @@
 #include <limits>
 #include <optional>
 #include <ostream>
-#include <thread>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "ui_struct/app_info.hpp"
@@ -97,8 +96,12 @@ TEST_F(SweepStart, FillsTheRecordSavesTheSettingsAndStartsOneWorker) {
 
   auto saved = read_config(dir_ / "config.toml");
   ASSERT_TRUE(saved.has_value()) << saved.error().debug();
-  EXPECT_EQ(*saved, (SavedConfig{.port = "COM3", .baudrate = 115200, .start_frequency = 240,
-                                 .stop_frequency = 960, .points = 10001, .repeat = 1}));
+  EXPECT_EQ(*saved, (SavedConfig{.port = "COM3",
+                                 .baudrate = 115200,
+                                 .start_frequency = 240,
+                                 .stop_frequency = 960,
+                                 .points = 10001,
+                                 .repeat = 1}));
 
   ASSERT_TRUE(app_.progress_bar.has_value());
   const widgets::LineGauge& gauge = *app_.progress_bar;
@@ -129,8 +132,11 @@ TEST_F(SweepStart, UsesTheEditedCountersAndSelections) {
   EXPECT_EQ(held.repeat, 7u);
   auto saved = read_config(dir_ / "config.toml");
   ASSERT_TRUE(saved.has_value());
-  EXPECT_EQ(*saved, (SavedConfig{.port = "/dev/ttyS0", .baudrate = 3000000,
-                                 .start_frequency = 100, .stop_frequency = 350, .points = 401,
+  EXPECT_EQ(*saved, (SavedConfig{.port = "/dev/ttyS0",
+                                 .baudrate = 3000000,
+                                 .start_frequency = 100,
+                                 .stop_frequency = 350,
+                                 .points = 401,
                                  .repeat = 7}));
 }
 
@@ -143,7 +149,9 @@ struct RefusalCase {
   SparvikUIError::Kind kind;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SweepRefused : public SweepStart, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -167,26 +175,42 @@ TEST_P(SweepRefused, HandsTheRecordBackUnchanged) {
 }
 
 SavedConfig huge_frequency(std::uint64_t start, std::uint64_t stop) {
-  return SavedConfig{.port = "COM3", .baudrate = 115200, .start_frequency = start,
-                     .stop_frequency = stop, .points = 10001, .repeat = 1};
+  return SavedConfig{.port = "COM3",
+                     .baudrate = 115200,
+                     .start_frequency = start,
+                     .stop_frequency = stop,
+                     .points = 10001,
+                     .repeat = 1};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     NextStep, SweepRefused,
     ::testing::Values(
         // The first drawing of an empty port list clears its selection.
-        RefusalCase{"NoPortSelected", {}, std::nullopt,
+        RefusalCase{"NoPortSelected",
+                    {},
+                    std::nullopt,
                     [](AppInfo& app) { app.port_list.state.select(std::nullopt); },
                     SparvikUIError::Kind::NoPortSelected},
-        RefusalCase{"NoBaudRateSelected", {"COM3"}, std::nullopt,
+        RefusalCase{"NoBaudRateSelected",
+                    {"COM3"},
+                    std::nullopt,
                     [](AppInfo& app) { app.baudrate_list.state.select(std::nullopt); },
                     SparvikUIError::Kind::UninitializedItemList},
-        RefusalCase{"BaudRatePastTheTable", {"COM3"}, std::nullopt,
+        RefusalCase{"BaudRatePastTheTable",
+                    {"COM3"},
+                    std::nullopt,
                     [](AppInfo& app) { app.baudrate_list.state.select(10); },
                     SparvikUIError::Kind::MenuSelectionError},
-        RefusalCase{"StartTooLargeForHz", {"COM3"}, huge_frequency(18446744073710, 960), nullptr,
+        RefusalCase{"StartTooLargeForHz",
+                    {"COM3"},
+                    huge_frequency(18446744073710, 960),
+                    nullptr,
                     SparvikUIError::Kind::ScanError},
-        RefusalCase{"StopTooLargeForHz", {"COM3"}, huge_frequency(240, 18446744073710), nullptr,
+        RefusalCase{"StopTooLargeForHz",
+                    {"COM3"},
+                    huge_frequency(240, 18446744073710),
+                    nullptr,
                     SparvikUIError::Kind::ScanError}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
@@ -254,7 +278,9 @@ struct StepCase {
   bool expected_exit;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class OtherScreens : public SweepStart, public ::testing::WithParamInterface<StepCase> {};
 
@@ -277,12 +303,11 @@ TEST_P(OtherScreens, StepWithoutSideEffects) {
 using enum MenuState;
 INSTANTIATE_TEST_SUITE_P(
     NextStep, OtherScreens,
-    ::testing::Values(
-        StepCase{"ConnectionFromPorts", ConnectionSetup, 0, ScanSetup, 0, false},
-        StepCase{"ConnectionFromBauds", ConnectionSetup, 1, ScanSetup, 0, false},
-        StepCase{"RunningToResult", ScanRunning, 0, ScanResult, 0, false},
-        StepCase{"ResultQuits", ScanResult, 0, ScanResult, 0, true},
-        StepCase{"ErrorQuits", ErrorReport, 1, ErrorReport, 1, true}),
+    ::testing::Values(StepCase{"ConnectionFromPorts", ConnectionSetup, 0, ScanSetup, 0, false},
+                      StepCase{"ConnectionFromBauds", ConnectionSetup, 1, ScanSetup, 0, false},
+                      StepCase{"RunningToResult", ScanRunning, 0, ScanResult, 0, false},
+                      StepCase{"ResultQuits", ScanResult, 0, ScanResult, 0, true},
+                      StepCase{"ErrorQuits", ErrorReport, 1, ErrorReport, 1, true}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
 // The default starter really runs the worker on a thread of its own: a request the worker

@@ -1,0 +1,170 @@
+// Whole runs of the program against the simulated analyser: a sweep that succeeds, one that fails,
+// and quitting while one runs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_checks.hpp"
+#include "e2e/program_run.hpp"
+#include "e2e/simulator_process.hpp"
+
+namespace sparvik::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The sweep screen's dialogue takes about 6 s of fixed pauses.
+constexpr auto sweep_time_limit = 30s;
+
+TEST(SweepRun, ASuccessfulSweepShowsEveryScreenAndWritesItsFiles) {
+  SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  ProgramRun run;
+  // Raw levels the simulator cycles through: -90, -89.78125, -128 and 0 dBm.
+  const std::vector<std::uint16_t> levels = {1216, 1223, 0, 4096};
+  std::string level_text;
+  for (auto l : levels) level_text += std::to_string(l) + " ";
+  run.write_file("levels.txt", level_text);
+  // Restored settings: the low input range, 21 points, repeat 2, 230400 baud.
+  run.write_file("config.toml", settings_text("/dev/ttyS0", 230400, 300, 340, 21, 2));
+  SimulatorProcess analyser({"--banner", "--levels-file", (run.dir() / "levels.txt").string()},
+                            run.dir() / "received.bin");
+  run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()});
+
+  ASSERT_TRUE(run.wait_for_text("COM Ports")) << run.pane().screen();
+  EXPECT_TRUE(contains(run.pane().screen(), "/dev/ttyS0"));
+  EXPECT_TRUE(contains(run.pane().screen(), "Baudrate"));
+  EXPECT_TRUE(contains(run.pane().screen(), "Sparvik version 0.1.1"));
+
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Start Frequency")) << run.pane().screen();
+  EXPECT_EQ(counter_values(run.pane().screen()),
+            (std::vector<std::string>{"300", "340", "21", "2"}));
+
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Progress:")) << run.pane().screen();
+  const std::string sweeping = run.pane().screen();
+  EXPECT_TRUE(contains(sweeping, "Operation"));
+  EXPECT_TRUE(contains(sweeping, "TinySA Info"));
+  EXPECT_TRUE(run.wait_for_text("tinySA_v1.4-143-g864bb27")) << run.pane().screen();
+
+  ASSERT_TRUE(run.wait_for_text(
+      "The scan of 21 points in the range (300Mhz - 340Mhz) finished sucessfuly",
+      sweep_time_limit))
+      << run.pane().screen();
+  const std::string result = run.pane().screen();
+  for (const char* label : {"300MHz", "320MHz", "340MHz", "0dbm", "-64dbm", "-128dbm"}) {
+    EXPECT_TRUE(contains(result, label)) << label << "\n" << result;
+  }
+  EXPECT_TRUE(contains(result, "•")) << "no point drawn\n" << result;
+  EXPECT_TRUE(contains(result, "Scan finished, press ↲ or q to exit")) << result;
+
+  run.keys({"Enter"});
+  ASSERT_EQ(run.wait_for_exit(), 0) << run.pane().screen();
+  expect_terminal_restored(run);
+  EXPECT_EQ(run.program_stderr(), "");
+
+  EXPECT_EQ(run.read_file("config.toml"),
+            settings_text("/dev/ttyS0", 230400, 300, 340, 21, 2));
+
+  const auto csv_files = run.files_like("scan_", ".csv");
+  ASSERT_EQ(csv_files.size(), 1u);
+  EXPECT_TRUE(std::regex_match(csv_files[0],
+                               std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}\.csv)")))
+      << csv_files[0];
+  std::istringstream csv(*run.read_file(csv_files[0]));
+  std::size_t i = 0;
+  for (std::string line; std::getline(csv, line); ++i) {
+    SCOPED_TRACE(line);
+    const auto comma = line.find(',');
+    ASSERT_NE(comma, std::string::npos);
+    // 2 MHz apart from 300 MHz: every value is exact in binary.
+    EXPECT_EQ(std::strtod(line.substr(0, comma).c_str(), nullptr), 300.0 + 2.0 * double(i));
+    EXPECT_EQ(std::strtod(line.substr(comma + 1).c_str(), nullptr),
+              levels[i % levels.size()] / 32.0 - 128.0);
+  }
+  EXPECT_EQ(i, 21u);
+
+  const std::string received = analyser.received();
+  for (const char* command :
+       {"repeat 2\r", "mode low input\r", "sweep start 300000000\r", "sweep stop 340000000\r",
+        "scan 300000000 340000000 290 101\r", "scanraw 300000000 340000000 21\r", "resume\r"}) {
+    EXPECT_TRUE(contains(received, command)) << command;
+  }
+
+  const std::string log = run.log_text();
+  EXPECT_TRUE(log.starts_with("INFO [sparvik] Logging started\n")) << log.substr(0, 200);
+  EXPECT_TRUE(contains(log, "INFO [sparvik::scan] Pre-init data found\n"));
+  EXPECT_TRUE(contains(log, "INFO [sparvik::ui] First pass of the draw process ConnectionInfo {"));
+  EXPECT_FALSE(contains(log, "ERROR")) << log;
+}
+
+// A reply without its opening brace fails the sweep after the whole dialogue.
+TEST(SweepRun, AFailedSweepEndsOnTheErrorScreen) {
+  SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  ProgramRun run;
+  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1));
+  SimulatorProcess analyser({"--banner", "--no-brace"}, run.dir() / "received.bin");
+  run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()});
+
+  ASSERT_TRUE(run.wait_for_text("COM Ports")) << run.pane().screen();
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Start Frequency")) << run.pane().screen();
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text(
+      "An error occured while receiving data, the scan never sent back any valid data",
+      sweep_time_limit))
+      << run.pane().screen();
+  const std::string error = run.pane().screen();
+  EXPECT_TRUE(contains(error, "Last status: ConnectionFailure")) << error;
+  EXPECT_TRUE(contains(error, "Last message: Starting scan...")) << error;
+  EXPECT_TRUE(contains(error, "Error: ScanError(ParseBeggining(")) << error;
+  EXPECT_TRUE(contains(error, "Press ↲ or q to exit")) << error;
+
+  run.keys({"Enter"});
+  ASSERT_EQ(run.wait_for_exit(), 0) << run.pane().screen();
+  expect_terminal_restored(run);
+  EXPECT_EQ(run.program_stderr(), "");
+  EXPECT_TRUE(contains(analyser.received(), "scanraw 240000000 960000000 11\r"));
+  // A failed sweep leaves the analyser paused.
+  EXPECT_FALSE(contains(analyser.received(), "resume"));
+  EXPECT_TRUE(contains(run.log_text(),
+                       "ERROR [sparvik::ui] An error occured during thread exec: Couldn't parse "
+                       "the beggining of the data ({)\n"));
+}
+
+TEST(SweepRun, QuittingWhileTheSweepRunsEndsAtOnce) {
+  SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  ProgramRun run;
+  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1));
+  SimulatorProcess analyser({"--banner"}, run.dir() / "received.bin");
+  run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()});
+
+  ASSERT_TRUE(run.wait_for_text("COM Ports")) << run.pane().screen();
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Start Frequency")) << run.pane().screen();
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Progress:")) << run.pane().screen();
+  // Enter is ignored while the worker runs; q is not.
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Acquiring version & info")) << run.pane().screen();
+  EXPECT_TRUE(contains(run.pane().screen(), "Progress:"));
+
+  const auto asked = std::chrono::steady_clock::now();
+  run.keys({"q"});
+  // The worker, in the middle of its dialogue, is not waited for.
+  ASSERT_EQ(run.wait_for_exit(3s), 0) << run.pane().screen();
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 3s);
+  expect_terminal_restored(run);
+  EXPECT_EQ(run.program_stderr(), "") << "a crash at exit?";
+  EXPECT_TRUE(run.files_like("scan_", ".csv").empty());
+  EXPECT_TRUE(run.log_text().starts_with("INFO [sparvik] Logging started\n"));
+}
+
+}  // namespace
+}  // namespace sparvik::e2e
