@@ -241,6 +241,23 @@ TEST(RunSweep, SilentAnalyserFailsWithNoVersionFoundAfterAllSixCommands) {
   EXPECT_EQ(info.get_scan_message(), "Acquiring version & info");
 }
 
+TEST(RunSweep, EmptyInfoReplyFailsWithNoVersionFoundAfterAllSixCommands) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.mute_info = true;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir;
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const Sweep sweep = run(info, dir, analyser.get());
+  // The version was answered; "info" ran into the time-out and the check came after "threads".
+  EXPECT_EQ(sweep.received, "version\rinfo\rleveloffset\rvbat\rusart_cfg\rthreads\r");
+  EXPECT_EQ(stored_error(info), "Some(ScanError(NoVersionFound))");
+  EXPECT_EQ(published(sweep, "Status: "),
+            (std::vector<std::string>{"Initialised", "Connected", "ConnectionFailure"}));
+  EXPECT_EQ(info.scan_info.get(), "");
+  EXPECT_EQ(info.progress.get(), 15u);
+}
+
 TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
   const struct {
     const char* name;

@@ -2,7 +2,7 @@
 // program in a terminal.
 //
 //   sparvik_sim [--link PATH] [--record FILE] [--banner] [--silent] [--empty-info]
-//               [--corrupt-at K] [--no-brace] [--hangup] [--records N] [--chunk N]
+//               [--mute-info] [--corrupt-at K] [--no-brace] [--hangup] [--records N] [--chunk N]
 //               [--split-prompt] [--delay MS] [--scan-ms MS] [--levels-file FILE]
 //
 // Prints the pty's slave path (e.g. "/dev/pts/5") and a line feed on standard output once it is
@@ -12,6 +12,7 @@
 //   --banner           leave "\r\ntinySA Shell\r\nch> " pending before anyone opens the port
 //   --silent           never answer anything
 //   --empty-info       answer "info" with the prompt alone
+//   --mute-info        give "info" no answer at all: no echo, no output, no prompt
 //   --corrupt-at K     in "scanraw" replies, record K's 'x' becomes '\r'
 //   --no-brace         "scanraw" replies lack the opening '{'
 //   --hangup           close the master after the first "scanraw" reply has been read
@@ -75,6 +76,8 @@ int main(int argc, char** argv) {
       config.silent = true;
     else if (arg == "--empty-info")
       config.empty_info = true;
+    else if (arg == "--mute-info")
+      config.mute_info = true;
     else if (arg == "--no-brace")
       config.omit_brace = true;
     else if (arg == "--hangup")

@@ -201,11 +201,16 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
     if (stopping_) return;
     char c = static_cast<char>(byte);
     if (c == '\r') {
+      std::string line = std::move(line_);
+      line_.clear();
+      if (config_.mute_info && split_words(line) == std::vector<std::string>{"info"}) {
+        echo_.clear();
+        record_command(line);
+        continue;
+      }
       echo_ += "\r\n";
       send(echo_);
       echo_.clear();
-      std::string line = std::move(line_);
-      line_.clear();
       run_command(line);
     } else if (c != '\n') {
       line_ += c;
@@ -216,12 +221,14 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
   echo_.clear();
 }
 
+void SimulatedAnalyser::record_command(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  commands_.push_back(line);
+  changed_.notify_all();
+}
+
 void SimulatedAnalyser::run_command(const std::string& line) {
-  {
-    std::lock_guard lock(mutex_);
-    commands_.push_back(line);
-    changed_.notify_all();
-  }
+  record_command(line);
   if (config_.silent) return;
   if (config_.command_delay.count() > 0 && !pause_for(config_.command_delay)) return;
 

@@ -99,6 +99,9 @@ struct SimConfig {
   bool silent = false;
   // "info" prints nothing (just the prompt).
   bool empty_info = false;
+  // "info" gets no answer at all: no echo, no output, no prompt, as from a device that stopped
+  // answering. The tested code's reply to it is then empty.
+  bool mute_info = false;
   // In a "scanraw" reply, the 'x' of record k (0-based) becomes '\r'.
   std::optional<std::size_t> corrupt_record{};
   // The "scanraw" reply has no opening "{".
@@ -165,6 +168,7 @@ class SimulatedAnalyser {
   void serve();
   void on_input(std::span<const std::uint8_t> bytes);
   void run_command(const std::string& line);
+  void record_command(const std::string& line);
   void scanraw(const std::vector<std::string>& args);
   void scan(const std::vector<std::string>& args);
   void send(std::string_view bytes);

@@ -250,6 +250,15 @@ TEST(Options, EmptyInfoIsJustThePrompt) {
   EXPECT_EQ(read_until(*port, "ch> "), "info\r\nch> ");
 }
 
+TEST(Options, MutedInfoGetsNoAnswerWhileOtherCommandsDo) {
+  auto sim = SimulatedAnalyser::start({.mute_info = true});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "info\rvbat\r"));
+  EXPECT_EQ(read_until(*port, "ch> "), "vbat\r\n4134 mV\r\nch> ");
+  EXPECT_EQ(sim->commands(), (std::vector<std::string>{"info", "vbat"}));
+}
+
 TEST(Options, HangUpComesAfterTheWholeReplyHasBeenRead) {
   auto sim = SimulatedAnalyser::start({.levels = {3000}, .hang_up_after_scanraw = true});
   auto port = open_sim(*sim);

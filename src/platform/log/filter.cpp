@@ -83,8 +83,10 @@ std::expected<Filter, LogError> Filter::parse(std::string_view spec) {
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
-  std::ranges::stable_sort(filter.directives_, [](const Directive& a, const Directive& b) {
-    return a.prefix.size() > b.prefix.size();
+  // Longest prefix first; prefixes are unique, so ordering equal lengths by text is total.
+  std::ranges::sort(filter.directives_, [](const Directive& a, const Directive& b) {
+    if (a.prefix.size() != b.prefix.size()) return a.prefix.size() > b.prefix.size();
+    return a.prefix < b.prefix;
   });
   return filter;
 }
