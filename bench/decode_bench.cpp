@@ -1,15 +1,16 @@
 // Decoding a full-size "scanraw" reply with its CSV file, against formatting the same numbers with
 // std::to_chars alone: the decoder should cost little beyond the formatting itself.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
+#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "scan/scanraw_decoder.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -31,33 +32,19 @@ std::vector<std::uint8_t> make_reply(std::size_t points) {
   return reply;
 }
 
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "sparvik-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 void BM_DecodeScanraw(benchmark::State& state) {
   const auto points = static_cast<std::size_t>(state.range(0));
   const auto reply = make_reply(points);
-  ScratchDir dir;
-  if (dir.path().empty()) {
-    state.SkipWithError("no temporary directory");
+  std::optional<sparvik::test_support::TempDir> dir;
+  try {
+    dir.emplace("sparvik-bench");
+  } catch (const std::exception& error) {
+    state.SkipWithError(error.what());
     return;
   }
+  const std::string directory = dir->path().string();
   for (auto _ : state) {
-    auto decoded = sparvik::scan::decode_scanraw(reply, kStart, kStop, points, dir.path());
+    auto decoded = sparvik::scan::decode_scanraw(reply, kStart, kStop, points, directory);
     if (!decoded) {
       state.SkipWithError(decoded.error().debug().c_str());
       return;

@@ -4,11 +4,9 @@
 //
 // Input: byte 0 flags (bit 0: capture the log, so that the windows and trace records are built),
 // bytes 1-8 start, 9-16 stop (little-endian Hz), 17-20 points, then the reply.
-#include <stdlib.h>
-
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -17,6 +15,7 @@
 
 #include "platform/log/log.hpp"
 #include "scan/scanraw_decoder.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -29,39 +28,11 @@ T little_endian(const std::uint8_t* bytes) {
   return value;
 }
 
-// Made on first use; removed when the fuzzer exits normally.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "sparvik-fuzz-decode-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
+// Made on first use; removed when the fuzzer exits normally. A failure to make it throws, which
+// ends the run at once.
 const std::filesystem::path& scratch_dir() {
-  static const ScratchDir dir;
+  static const sparvik::test_support::TempDir dir("sparvik-fuzz-decode");
   return dir.path();
-}
-
-std::string read_all(const std::filesystem::path& path) {
-  std::string content;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-      content.append(chunk, n);
-    std::fclose(file);
-  }
-  return content;
 }
 
 double parse(std::string_view text) {
@@ -106,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (brace == nullptr) std::abort();
     const auto records = (reply.size() - static_cast<std::size_t>(brace - reply.data()) - 1) / 3;
     if (decoded->first.size() > records) std::abort();
-    check_csv(read_all(dir / decoded->second), decoded->first);
+    check_csv(sparvik::test_support::read_file(dir / decoded->second), decoded->first);
   }
   // One CSV file at a time, whatever the outcome.
   std::error_code ignored;

@@ -47,6 +47,13 @@ const char* by_kind(const Array& table, Kind kind) noexcept {
   return table[static_cast<std::size_t>(kind)];
 }
 
+// "Name" for a variant without payload, "Name(<the payload's debug form>)" for the others.
+template <class Payload, class Visitor>
+std::string debug_form(const char* name, const Payload& payload, const Visitor& visitor) {
+  if (std::holds_alternative<std::monostate>(payload)) return name;
+  return fmt::format("{}({})", name, std::visit(visitor, payload));
+}
+
 // The payload's own debug form, whatever it is.
 struct PayloadDebug {
   std::string operator()(std::monostate) const { return {}; }
@@ -152,9 +159,7 @@ std::string SparvikError::display() const {
 }
 
 std::string SparvikError::debug() const {
-  const char* name = by_kind(sparvik_error_names, kind_);
-  if (std::holds_alternative<std::monostate>(payload_)) return name;
-  return fmt::format("{}({})", name, std::visit(PayloadDebug{}, payload_));
+  return debug_form(by_kind(sparvik_error_names, kind_), payload_, PayloadDebug{});
 }
 
 std::optional<ErrorSource> SparvikError::source() const {
@@ -243,15 +248,13 @@ std::string SparvikUIError::display() const {
 }
 
 std::string SparvikUIError::debug() const {
-  const char* name = by_kind(ui_error_names, kind_);
   struct Visitor : PayloadDebug {
     using PayloadDebug::operator();
     std::string operator()(const ItemLocation& at) const {
       return fmt::format("{}, {}, {}", debug_quote(at.item), at.line, debug_quote(at.file));
     }
   };
-  if (std::holds_alternative<std::monostate>(payload_)) return name;
-  return fmt::format("{}({})", name, std::visit(Visitor{}, payload_));
+  return debug_form(by_kind(ui_error_names, kind_), payload_, Visitor{});
 }
 
 std::optional<ErrorSource> SparvikUIError::source() const {

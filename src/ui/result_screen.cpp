@@ -3,7 +3,6 @@
 
 #include "ui/screens.hpp"
 #include "widgets/chart.hpp"
-#include "widgets/core/layout.hpp"
 
 namespace sparvik::screens {
 
@@ -14,12 +13,7 @@ std::array<std::string, 3> frequency_labels(std::uint64_t start, std::uint64_t s
 }
 
 Outcome draw_scan_result(AppInfo& app, widgets::Frame& frame, widgets::Rect area) {
-  using widgets::Constraint;
-
-  const auto rows =
-      widgets::split(area, widgets::Direction::Vertical,
-                     {Constraint::length(3), Constraint::length(1), Constraint::min(10),
-                      Constraint::length(1), Constraint::length(1)});
+  const auto rows = sweep_rows(area);
 
   auto info_result = app.get_connection_info();
   if (!info_result) return std::unexpected(std::move(info_result.error()));

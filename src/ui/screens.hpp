@@ -7,6 +7,7 @@
 #include <expected>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "structs/errors.hpp"
 #include "ui_struct/app_info.hpp"
@@ -32,5 +33,9 @@ widgets::Paragraph titled_box(std::string_view text, std::string_view title,
                               std::optional<widgets::Color> color = std::nullopt);
 // A one-row paragraph without a box, centred.
 widgets::Paragraph centred_line(std::string_view text);
+
+// The five rows the sweep and result screens share: the status box (3 high), the gauge (1), the
+// main box (10 or more), a gap (1) and the footer (1).
+std::vector<widgets::Rect> sweep_rows(widgets::Rect area);
 
 }  // namespace sparvik::screens

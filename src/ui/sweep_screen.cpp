@@ -20,9 +20,14 @@ double gauge_ratio(std::uint64_t progress) {
 
 }  // namespace
 
-Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect area) {
+std::vector<widgets::Rect> sweep_rows(widgets::Rect area) {
   using widgets::Constraint;
+  return widgets::split(area, widgets::Direction::Vertical,
+                        {Constraint::length(3), Constraint::length(1), Constraint::min(10),
+                         Constraint::length(1), Constraint::length(1)});
+}
 
+Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect area) {
   if (!app.first_draw_logged) {
     if (log::enabled(log::Level::Info, kTarget)) {
       auto info = app.get_connection_info();
@@ -34,10 +39,7 @@ Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect are
     app.first_draw_logged = true;
   }
 
-  const auto rows =
-      widgets::split(area, widgets::Direction::Vertical,
-                     {Constraint::length(3), Constraint::length(1), Constraint::min(10),
-                      Constraint::length(1), Constraint::length(1)});
+  const auto rows = sweep_rows(area);
 
   auto info_result = app.get_connection_info();
   if (!info_result) return std::unexpected(std::move(info_result.error()));

@@ -47,4 +47,14 @@ void Block::render(Rect area, Buffer& buf) const {
   }
 }
 
+Rect inner_area(const std::optional<Block>& block, Rect area) {
+  return block ? block->inner(area) : area;
+}
+
+Rect render_backdrop(const std::optional<Block>& block, Style style, Rect area, Buffer& buf) {
+  buf.set_style(area, style);
+  if (block) block->render(area, buf);
+  return inner_area(block, area);
+}
+
 }  // namespace sparvik::widgets

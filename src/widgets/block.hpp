@@ -33,4 +33,10 @@ class Block {
   Style style_;
 };
 
+// The area inside an optional block: all of `area` when there is none.
+Rect inner_area(const std::optional<Block>& block, Rect area);
+// What every widget draws under its content: its own style over `area`, then its block if it has
+// one. Returns the area left for the content, as inner_area() gives it.
+Rect render_backdrop(const std::optional<Block>& block, Style style, Rect area, Buffer& buf);
+
 }  // namespace sparvik::widgets

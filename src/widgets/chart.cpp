@@ -185,7 +185,7 @@ void draw_legend(Buffer& buf, const std::vector<Dataset>& datasets, const Rect& 
 
 ChartLayout Chart::layout(Rect area) const {
   ChartLayout out;
-  const Rect inner = block_ ? block_->inner(area) : area;
+  const Rect inner = inner_area(block_, area);
   if (inner.empty()) {
     out.graph = Rect{inner.x, inner.y, 0, 0};
     return out;
@@ -218,16 +218,12 @@ ChartLayout Chart::layout(Rect area) const {
 void Chart::render(Rect area, Buffer& buf) const {
   area = area.intersection(buf.area());
   if (area.empty()) return;
-  buf.set_style(area, style_);
-  if (block_) block_->render(area, buf);
+  const Rect inner = render_backdrop(block_, style_, area, buf);
   const ChartLayout l = layout(area);
   const Rect& graph = l.graph;
 
   if (l.label_x_row) draw_x_labels(buf, x_axis_, graph, *l.label_x_row);
-  if (l.label_y_width > 0) {
-    const Rect inner = block_ ? block_->inner(area) : area;
-    draw_y_labels(buf, y_axis_, graph, inner.x, l.label_y_width);
-  }
+  if (l.label_y_width > 0) draw_y_labels(buf, y_axis_, graph, inner.x, l.label_y_width);
   if (l.axis_x_row) {
     for (std::uint32_t x = graph.x; x < graph.right(); ++x) {
       buf.set_string(static_cast<std::uint16_t>(x), *l.axis_x_row, "─", x_axis_.style);

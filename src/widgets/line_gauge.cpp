@@ -16,12 +16,7 @@ LineGauge& LineGauge::ratio(double ratio) {
 void LineGauge::render(Rect area, Buffer& buf) const {
   area = area.intersection(buf.area());
   if (area.empty()) return;
-  buf.set_style(area, style_);
-  Rect gauge_area = area;
-  if (block_) {
-    block_->render(area, buf);
-    gauge_area = block_->inner(area);
-  }
+  const Rect gauge_area = render_backdrop(block_, style_, area, buf);
   if (gauge_area.empty()) return;
 
   const std::uint16_t y = gauge_area.y;

@@ -36,12 +36,11 @@ void clamp_state(ListState& state, std::size_t count, std::size_t height) {
 
 void List::render(Rect area, Buffer& buf, ListState& state) const {
   area = area.intersection(buf.area());
-  const Rect list_area = block_ ? block_->inner(area) : area;
+  const Rect list_area = inner_area(block_, area);
   // The state is clamped even when nothing can be shown: callers read the selection back.
   clamp_state(state, items_.size(), list_area.height);
   if (area.empty()) return;
-  buf.set_style(area, style_);
-  if (block_) block_->render(area, buf);
+  render_backdrop(block_, style_, area, buf);
   if (list_area.empty()) return;
 
   for (std::size_t row = 0; row < list_area.height; ++row) {

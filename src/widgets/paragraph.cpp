@@ -8,12 +8,7 @@ namespace sparvik::widgets {
 void Paragraph::render(Rect area, Buffer& buf) const {
   area = area.intersection(buf.area());
   if (area.empty()) return;
-  buf.set_style(area, style_);
-  Rect text_area = area;
-  if (block_) {
-    block_->render(area, buf);
-    text_area = block_->inner(area);
-  }
+  const Rect text_area = render_backdrop(block_, style_, area, buf);
   if (text_area.empty()) return;
   const std::size_t rows = std::min<std::size_t>(text_area.height, text_.lines.size());
   for (std::size_t i = 0; i < rows; ++i) {

@@ -3,12 +3,10 @@
 // bytes written to the terminal.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -85,24 +83,17 @@ BENCHMARK(BM_SweepAgainstSimulator)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// utime + stime of a process, in clock ticks.
-long cpu_ticks(int pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string all;
-  std::getline(in, all);
-  // Fields after the command name, which is in parentheses and may hold blanks.
-  std::istringstream fields(all.substr(all.rfind(')') + 2));
-  std::string field;
-  long utime = 0;
-  long stime = 0;
-  for (int i = 3; fields >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) {
-      stime = std::stol(field);
-      break;
-    }
+// CPU time of all threads of a process so far, in seconds, to the nanosecond (the first field of
+// each thread's schedstat).
+double cpu_seconds(int pid) {
+  double total = 0;
+  std::error_code error;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+    std::ifstream in(task.path() / "schedstat");
+    unsigned long long ns = 0;
+    if (in >> ns) total += static_cast<double>(ns) / 1e9;
   }
-  return utime + stime;
+  return total;
 }
 
 void BM_IdleConnectionScreen(benchmark::State& state) {
@@ -111,10 +102,9 @@ void BM_IdleConnectionScreen(benchmark::State& state) {
   double bytes = 0;
   for (auto _ : state) {
     TempDir dir;
-    sparvik::e2e::TmuxSession pane(
-        "cd " + sparvik::e2e::shell_quote(dir.path().string()) + " && exec " +
-            sparvik::e2e::shell_quote(SPARVIK_EXE),
-        100, 30);
+    sparvik::e2e::TmuxSession pane("cd " + sparvik::e2e::shell_quote(dir.path().string()) +
+                                       " && exec " + sparvik::e2e::shell_quote(SPARVIK_EXE),
+                                   100, 30);
     if (!pane.wait_for_text("COM Ports", 10s)) {
       state.SkipWithError("the connection screen did not come up");
       return;
@@ -124,15 +114,14 @@ void BM_IdleConnectionScreen(benchmark::State& state) {
     const std::string written = (dir.path() / "pane-output").string();
     pane.pipe_output_to(written);
 
-    const long ticks_before = cpu_ticks(pid);
+    const double cpu_before = cpu_seconds(pid);
     const auto began = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(idle);
-    const long ticks_after = cpu_ticks(pid);
+    const double cpu_after = cpu_seconds(pid);
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - began;
     state.SetIterationTime(wall.count());
 
-    cpu_pct = 100.0 * static_cast<double>(ticks_after - ticks_before) /
-              static_cast<double>(::sysconf(_SC_CLK_TCK)) / wall.count();
+    cpu_pct = 100.0 * (cpu_after - cpu_before) / wall.count();
     std::error_code no_file;
     const auto size = fs::file_size(written, no_file);
     bytes = no_file ? 0.0 : static_cast<double>(size);

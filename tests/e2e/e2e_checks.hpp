@@ -14,8 +14,8 @@
 
 namespace sparvik::e2e {
 
-#define SKIP_UNLESS_PROGRAM_RUNS_HERE()                                   \
-  do {                                                                    \
+#define SKIP_UNLESS_PROGRAM_RUNS_HERE()                                             \
+  do {                                                                              \
     if (auto why = ::sparvik::e2e::ProgramRun::unavailable()) GTEST_SKIP() << *why; \
   } while (0)
 
@@ -30,9 +30,8 @@ inline void expect_terminal_restored(ProgramRun& run) {
 }
 
 // "config.toml" as the program writes it.
-inline std::string settings_text(std::string_view port, std::uint32_t baudrate,
-                                 std::uint64_t start, std::uint64_t stop, std::uint64_t points,
-                                 std::uint64_t repeat) {
+inline std::string settings_text(std::string_view port, std::uint32_t baudrate, std::uint64_t start,
+                                 std::uint64_t stop, std::uint64_t points, std::uint64_t repeat) {
   std::ostringstream out;
   out << "port = \"" << port << "\"\nbaudrate = " << baudrate << "\nstart_frequency = " << start
       << "\nstop_frequency = " << stop << "\npoints = " << points << "\nrepeat = " << repeat

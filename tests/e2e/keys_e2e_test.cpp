@@ -64,8 +64,7 @@ TEST(SetupKeys, ConnectionScreenChoosesThePortAndTheBaudRate) {
   ASSERT_TRUE(run.wait_for_text(
       "An error occured while trying to connect, check the selected port and baudrate"))
       << run.pane().screen();
-  EXPECT_EQ(run.read_file("config.toml"),
-            settings_text("/dev/ttyUSB9", 57600, 240, 960, 10001, 1));
+  EXPECT_EQ(run.read_file("config.toml"), settings_text("/dev/ttyUSB9", 57600, 240, 960, 10001, 1));
 
   run.keys({"Enter"});
   ASSERT_EQ(run.wait_for_exit(), 0) << run.pane().screen();

@@ -32,9 +32,10 @@ std::optional<std::string> ProgramRun::unavailable() {
   int status = 0;
   run_shell("command -v tmux >/dev/null 2>&1", &status);
   if (status != 0) return "tmux is not installed";
-  run_shell("unshare -m --propagation private sh -c 'mount -t tmpfs tmpfs /sys/class/tty' "
-            ">/dev/null 2>&1",
-            &status);
+  run_shell(
+      "unshare -m --propagation private sh -c 'mount -t tmpfs tmpfs /sys/class/tty' "
+      ">/dev/null 2>&1",
+      &status);
   if (status != 0) return "unshare -m with a tmpfs on /sys/class/tty does not work here";
   return std::nullopt;
 }
@@ -88,6 +89,7 @@ void ProgramRun::start(const Launch& launch, int width, int height) {
   script += "; cd " + shell_quote((dir_ / launch.working_subdir).string());
   script += "; exec " + shell_quote(SPARVIK_EXE);
   if (!launch.stderr_on_screen) script += " 2>" + shell_quote((dir_ / "stderr.txt").string());
+  if (!launch.redirections.empty()) script += " " + launch.redirections;
 
   const std::string command = "unshare -m --propagation private sh -c " + shell_quote(script) +
                               "; echo \"EXIT=$?\"; stty -a; echo " + std::string(done_marker) +
@@ -117,7 +119,9 @@ std::optional<int> ProgramRun::wait_for_exit(std::chrono::milliseconds timeout) 
   return status;
 }
 
-std::string ProgramRun::program_stderr() const { return read_file("stderr.txt").value_or(""); }
+std::string ProgramRun::program_stderr() const {
+  return read_file("stderr.txt").value_or("");
+}
 
 std::string ProgramRun::log_text() const {
   const auto logs = files_like("sparvik_", ".log");

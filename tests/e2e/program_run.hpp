@@ -28,11 +28,14 @@ struct Launch {
   std::string working_subdir{};
   // Standard error on the pane instead of in the file "stderr.txt".
   bool stderr_on_screen = false;
+  // Redirections of the program's own, e.g. "</dev/null".
+  std::string redirections{};
 };
 
 class ProgramRun {
  public:
-  // Why this machine cannot do such runs (not root, no mount namespaces, no tmux); none when it can.
+  // Why this machine cannot do such runs (not root, no mount namespaces, no tmux); none when it
+  // can.
   static std::optional<std::string> unavailable();
 
   ProgramRun();
@@ -47,7 +50,7 @@ class ProgramRun {
   // Names of the files in the run's directory that start and end as given, sorted.
   std::vector<std::string> files_like(std::string_view prefix, std::string_view suffix) const;
 
-  void start(const Launch& launch, int width = 100, int height = 30);
+  void start(const Launch& launch, int width = 120, int height = 32);
   TmuxSession& pane() { return *pane_; }
 
   bool wait_for_text(std::string_view text,

@@ -2,7 +2,9 @@
 // the machine reports, and the ways the program ends before its screens.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,10 @@ struct SettingsCase {
   const char* name;
   std::optional<std::string> file;  // none: no "config.toml" at all
 };
+
+void PrintTo(const SettingsCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class UnusableSettings : public ::testing::TestWithParam<SettingsCase> {};
 
@@ -43,15 +49,16 @@ TEST_P(UnusableSettings, GiveTheDefaultsSilently) {
 
 INSTANTIATE_TEST_SUITE_P(
     StartUp, UnusableSettings,
-    ::testing::Values(
-        SettingsCase{"Missing", std::nullopt},
-        SettingsCase{"NotToml", "port = \"/dev/ttyS0\nbaudrate = [\n"},
-        SettingsCase{"KeyMissing",
-                     "port = \"/dev/ttyS0\"\nbaudrate = 115200\nstart_frequency = 300\n"
-                     "stop_frequency = 340\npoints = 21\n"},
-        SettingsCase{"WrongType", "port = \"/dev/ttyS0\"\nbaudrate = 115200\n"
-                                  "start_frequency = \"300\"\nstop_frequency = 340\n"
-                                  "points = 21\nrepeat = 1\n"}),
+    ::testing::Values(SettingsCase{"Missing", std::nullopt},
+                      SettingsCase{"NotToml", "port = \"/dev/ttyS0\nbaudrate = [\n"},
+                      SettingsCase{
+                          "KeyMissing",
+                          "port = \"/dev/ttyS0\"\nbaudrate = 115200\nstart_frequency = 300\n"
+                          "stop_frequency = 340\npoints = 21\n"},
+                      SettingsCase{"WrongType",
+                                   "port = \"/dev/ttyS0\"\nbaudrate = 115200\n"
+                                   "start_frequency = \"300\"\nstop_frequency = 340\n"
+                                   "points = 21\nrepeat = 1\n"}),
     [](const ::testing::TestParamInfo<SettingsCase>& param_info) {
       return std::string(param_info.param.name);
     });
@@ -122,6 +129,21 @@ TEST(StartUp, ALogFileThatCannotBeCreatedEndsTheProgramFirst) {
   EXPECT_TRUE(contains(run.final_screen(), "Error: LoggerError(")) << run.final_screen();
   expect_terminal_restored(run);
   EXPECT_TRUE(run.files_like("sparvik_", ".log").empty());
+}
+
+// Not being on a terminal is fatal: a crash report and an abnormal end.
+TEST(StartUp, WithoutATerminalTheProgramEndsWithACrashReport) {
+  SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  ProgramRun run;
+  run.start({.ports = {"/dev/ttyS0"},
+             .redirections = ">" + shell_quote((run.dir() / "stdout.txt").string())});
+
+  ASSERT_EQ(run.wait_for_exit(), 128 + SIGABRT) << run.pane().screen();
+  const std::string report = run.program_stderr();
+  EXPECT_TRUE(contains(report, "Message:  failed to initialize terminal: ")) << report;
+  EXPECT_TRUE(contains(report, "Backtrace:")) << report;
+  EXPECT_EQ(run.read_file("stdout.txt"), "");
+  expect_terminal_restored(run);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <ostream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -54,8 +55,7 @@ TEST(SweepRun, ASuccessfulSweepShowsEveryScreenAndWritesItsFiles) {
   EXPECT_TRUE(run.wait_for_text("tinySA_v1.4-143-g864bb27")) << run.pane().screen();
 
   ASSERT_TRUE(run.wait_for_text(
-      "The scan of 21 points in the range (300Mhz - 340Mhz) finished sucessfuly",
-      sweep_time_limit))
+      "The scan of 21 points in the range (300Mhz - 340Mhz) finished sucessfuly", sweep_time_limit))
       << run.pane().screen();
   const std::string result = run.pane().screen();
   for (const char* label : {"300MHz", "320MHz", "340MHz", "0dbm", "-64dbm", "-128dbm"}) {
@@ -69,13 +69,11 @@ TEST(SweepRun, ASuccessfulSweepShowsEveryScreenAndWritesItsFiles) {
   expect_terminal_restored(run);
   EXPECT_EQ(run.program_stderr(), "");
 
-  EXPECT_EQ(run.read_file("config.toml"),
-            settings_text("/dev/ttyS0", 230400, 300, 340, 21, 2));
+  EXPECT_EQ(run.read_file("config.toml"), settings_text("/dev/ttyS0", 230400, 300, 340, 21, 2));
 
   const auto csv_files = run.files_like("scan_", ".csv");
   ASSERT_EQ(csv_files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(csv_files[0],
-                               std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}\.csv)")))
+  EXPECT_TRUE(std::regex_match(csv_files[0], std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}\.csv)")))
       << csv_files[0];
   std::istringstream csv(*run.read_file(csv_files[0]));
   std::size_t i = 0;
@@ -104,39 +102,81 @@ TEST(SweepRun, ASuccessfulSweepShowsEveryScreenAndWritesItsFiles) {
   EXPECT_FALSE(contains(log, "ERROR")) << log;
 }
 
-// A reply without its opening brace fails the sweep after the whole dialogue.
-TEST(SweepRun, AFailedSweepEndsOnTheErrorScreen) {
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> analyser_options;
+  const char* hint;          // the red box
+  const char* last_message;  // the worker's last step
+  const char* error_debug;   // start of the stored error's debug form
+  const char* last_command;  // the last command the analyser got
+  const char* never_sent;    // a command that must not follow
+  const char* log_line;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class FailedSweep : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailedSweep, EndsOnTheErrorScreen) {
   SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  const FailureCase& c = GetParam();
   ProgramRun run;
   run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1));
-  SimulatorProcess analyser({"--banner", "--no-brace"}, run.dir() / "received.bin");
+  SimulatorProcess analyser(c.analyser_options, run.dir() / "received.bin");
   run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()});
 
   ASSERT_TRUE(run.wait_for_text("COM Ports")) << run.pane().screen();
   run.keys({"Enter"});
   ASSERT_TRUE(run.wait_for_text("Start Frequency")) << run.pane().screen();
   run.keys({"Enter"});
-  ASSERT_TRUE(run.wait_for_text(
-      "An error occured while receiving data, the scan never sent back any valid data",
-      sweep_time_limit))
-      << run.pane().screen();
+  ASSERT_TRUE(run.wait_for_text(c.hint, sweep_time_limit)) << run.pane().screen();
   const std::string error = run.pane().screen();
   EXPECT_TRUE(contains(error, "Last status: ConnectionFailure")) << error;
-  EXPECT_TRUE(contains(error, "Last message: Starting scan...")) << error;
-  EXPECT_TRUE(contains(error, "Error: ScanError(ParseBeggining(")) << error;
+  EXPECT_TRUE(contains(error, std::string("Last message: ") + c.last_message)) << error;
+  EXPECT_TRUE(contains(error, std::string("Error: ") + c.error_debug)) << error;
   EXPECT_TRUE(contains(error, "Press ↲ or q to exit")) << error;
 
   run.keys({"Enter"});
   ASSERT_EQ(run.wait_for_exit(), 0) << run.pane().screen();
   expect_terminal_restored(run);
   EXPECT_EQ(run.program_stderr(), "");
-  EXPECT_TRUE(contains(analyser.received(), "scanraw 240000000 960000000 11\r"));
-  // A failed sweep leaves the analyser paused.
-  EXPECT_FALSE(contains(analyser.received(), "resume"));
-  EXPECT_TRUE(contains(run.log_text(),
-                       "ERROR [sparvik::ui] An error occured during thread exec: Couldn't parse "
-                       "the beggining of the data ({)\n"));
+  const std::string received = analyser.received();
+  EXPECT_TRUE(contains(received, c.last_command)) << received;
+  EXPECT_FALSE(contains(received, c.never_sent)) << received;
+  EXPECT_TRUE(contains(run.log_text(), c.log_line)) << run.log_text();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    SweepRun, FailedSweep,
+    ::testing::Values(
+        // "info" unanswered: the version check fails after the six queries.
+        FailureCase{"NoVersion",
+                    {"--banner", "--mute-info"},
+                    "An error forbid the gathering of the version, check your TinySA is "
+                    "connected and powered on",
+                    "Acquiring version & info",
+                    "ScanError(NoVersionFound)",
+                    "threads\r",
+                    "repeat",
+                    "ERROR [sparvik::ui] An error occured during thread exec: Couldn't acquire "
+                    "the version of the device connected to the specified port\n"},
+        // A reply without its opening brace fails after the whole dialogue; the analyser is
+        // left paused.
+        FailureCase{"ReplyWithoutBrace",
+                    {"--banner", "--no-brace"},
+                    "An error occured while receiving data, the scan never sent back any valid "
+                    "data",
+                    "Starting scan...",
+                    "ScanError(ParseBeggining(",
+                    "scanraw 240000000 960000000 11\r",
+                    "resume",
+                    "ERROR [sparvik::ui] An error occured during thread exec: Couldn't parse the "
+                    "beggining of the data ({)\n"}),
+    [](const ::testing::TestParamInfo<FailureCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
 
 TEST(SweepRun, QuittingWhileTheSweepRunsEndsAtOnce) {
   SKIP_UNLESS_PROGRAM_RUNS_HERE();
@@ -152,7 +192,9 @@ TEST(SweepRun, QuittingWhileTheSweepRunsEndsAtOnce) {
   ASSERT_TRUE(run.wait_for_text("Progress:")) << run.pane().screen();
   // Enter is ignored while the worker runs; q is not.
   run.keys({"Enter"});
-  ASSERT_TRUE(run.wait_for_text("Acquiring version & info")) << run.pane().screen();
+  // The set-up commands follow the version queries: the sweep screen is still shown and the
+  // worker is half-way through its dialogue.
+  ASSERT_TRUE(run.wait_for_text("Setting up")) << run.pane().screen();
   EXPECT_TRUE(contains(run.pane().screen(), "Progress:"));
 
   const auto asked = std::chrono::steady_clock::now();

@@ -1,5 +1,6 @@
 #include "e2e/tmux_session.hpp"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -7,7 +8,6 @@
 #include <cstdio>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <thread>
 
 namespace sparvik::e2e {
@@ -55,7 +55,9 @@ TmuxSession::TmuxSession(const std::string& command, int width, int height)
   tmux("set-option -t main remain-on-exit on");
 }
 
-TmuxSession::~TmuxSession() { tmux("kill-server"); }
+TmuxSession::~TmuxSession() {
+  tmux("kill-server");
+}
 
 std::string TmuxSession::tmux(const std::string& arguments, int* status) const {
   return run_shell("tmux -u -L " + socket_ + " " + arguments + " 2>/dev/null", status);
@@ -77,7 +79,9 @@ std::vector<std::string> TmuxSession::lines() const {
   return rows;
 }
 
-std::string TmuxSession::screen() const { return tmux("capture-pane -p -t main"); }
+std::string TmuxSession::screen() const {
+  return tmux("capture-pane -p -t main");
+}
 
 void TmuxSession::pipe_output_to(const std::string& file) const {
   tmux("pipe-pane -o -t main " + shell_quote("cat >> " + shell_quote(file)));

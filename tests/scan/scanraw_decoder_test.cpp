@@ -15,16 +15,16 @@
 #include "scan/csv_file_name.hpp"
 #include "scan/error_payload.hpp"
 #include "scan/number_format.hpp"
-#include "scan/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace sparvik::scan {
 namespace {
 
 using log::Level;
 using log::testing::CapturedRecord;
+using test_support::read_file;
+using test_support::TempDir;
 using testing::os_code_of;
-using testing::read_file;
-using testing::TempDir;
 using testing::text_of;
 
 constexpr std::uint64_t MHz = 1'000'000;
@@ -53,7 +53,7 @@ struct Decoded {
 Decoded decode(const TempDir& dir, const std::string& reply, std::uint64_t start,
                std::uint64_t stop, std::uint64_t points) {
   Decoded d{
-      decode_scanraw(bytes(reply), start, stop, points, dir.path().string()), dir.files(), {}};
+      decode_scanraw(bytes(reply), start, stop, points, dir.path().string()), dir.file_names(), {}};
   if (d.files.size() == 1) d.csv = read_file(dir.path() / d.files[0]);
   return d;
 }
@@ -95,7 +95,7 @@ TEST(DecodeScanraw, TurnsRecordsIntoCsvLines) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
+    TempDir dir("sparvik-scan");
     const Decoded d = decode(dir, c.reply, c.start, c.stop, c.points);
     ASSERT_TRUE(d.result.has_value()) << d.result.error().debug();
     ASSERT_EQ(d.files.size(), 1u);
@@ -106,7 +106,7 @@ TEST(DecodeScanraw, TurnsRecordsIntoCsvLines) {
 }
 
 TEST(DecodeScanraw, ReturnsThePointsAndTheTimedFileName) {
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const Decoded d = decode(dir, "{" + recs({0, 3000, 4096}) + kEnd, 100 * MHz, 200 * MHz, 3);
   ASSERT_TRUE(d.result.has_value());
   EXPECT_EQ(d.result->first, (SweepPoints{{100.0, -128.0}, {150.0, -34.25}, {200.0, 0.0}}));
@@ -121,7 +121,7 @@ TEST(DecodeScanraw, KeepsTheOrderOfOperationsOfTheFrequency) {
   std::string reply = "{";
   for (int j = 0; j < 10001; ++j) reply += rec(4096);
   reply += kEnd;
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const Decoded d = decode(dir, reply, 240 * MHz, 960 * MHz, 10001);
   ASSERT_TRUE(d.result.has_value());
   const auto lines = lines_of(d.csv);
@@ -133,7 +133,7 @@ TEST(DecodeScanraw, KeepsTheOrderOfOperationsOfTheFrequency) {
   EXPECT_EQ(d.result->first[78].first, 245.616);
 
   // Here j × step is inexact: a fused multiply-add would give 183.33333333333334 for point 5.
-  TempDir seventh;
+  TempDir seventh("sparvik-scan");
   const Decoded sixths =
       decode(seventh, "{" + recs({0, 0, 0, 0, 0, 0, 0}) + kEnd, 100 * MHz, 200 * MHz, 7);
   EXPECT_EQ(sixths.csv,
@@ -143,7 +143,7 @@ TEST(DecodeScanraw, KeepsTheOrderOfOperationsOfTheFrequency) {
 
 TEST(DecodeScanraw, WithoutBraceLeavesAnEmptyFile) {
   log::testing::Capture capture("trace");
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const Decoded d = decode(dir, "scanraw 1 2 3\r\n" + recs({1, 2}), 100 * MHz, 200 * MHz, 3);
   ASSERT_FALSE(d.result.has_value());
   EXPECT_EQ(d.result.error().kind(), SparvikError::Kind::ParseBeggining);
@@ -155,7 +155,7 @@ TEST(DecodeScanraw, WithoutBraceLeavesAnEmptyFile) {
 
 TEST(DecodeScanraw, MisalignedGroupIsParseEndAfterTheLinesBeforeIt) {
   log::testing::Capture capture("trace");
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const Decoded d =
       decode(dir, "{" + recs({0, 4096}) + "\r\x10\x00" + rec(0) + kEnd, 100 * MHz, 200 * MHz, 3);
   ASSERT_FALSE(d.result.has_value());
@@ -169,12 +169,12 @@ TEST(DecodeScanraw, MisalignedGroupIsParseEndAfterTheLinesBeforeIt) {
 }
 
 TEST(DecodeScanraw, UnusableDirectoryIsOpenOutputWithTheSystemError) {
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const auto result = decode_scanraw(bytes("{" + kEnd), 1, 2, 2, (dir.path() / "missing").string());
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().kind(), SparvikError::Kind::OpenOutput);
   EXPECT_EQ(os_code_of(result.error()), ENOENT);
-  EXPECT_TRUE(dir.files().empty());
+  EXPECT_TRUE(dir.file_names().empty());
 }
 
 // Points every name the decoder may pick in the next seconds at /dev/full, where writes fail.
@@ -190,7 +190,7 @@ TEST(DecodeScanraw, FailedWritesAreOpenOutputEvenWhenOnlyTheLastWriteOutFails) {
   std::string many = "{";
   for (int j = 0; j < 2000; ++j) many += rec(3000);  // far more than one 8 KiB buffer
   for (const std::string& reply : {many, "{" + rec(3000) + kEnd}) {
-    TempDir dir;
+    TempDir dir("sparvik-scan");
     redirect_to_full_device(dir);
     const auto result = decode_scanraw(bytes(reply), 100 * MHz, 200 * MHz, 3, dir.path().string());
     ASSERT_FALSE(result.has_value()) << reply.size();
@@ -203,7 +203,7 @@ TEST(DecodeScanraw, LogsTheEdgesOfTheReplyEachPointAndTheEnd) {
   // Positions: 'a' 0, 'b' 1, '{' 2, records at 3 and 6, end group at 9, "zz" at 12.
   const std::string reply = "ab{" + recs({4000, 4096}) + kEnd + "zz";
   log::testing::Capture capture("trace");
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   ASSERT_TRUE(decode(dir, reply, 100 * MHz, 200 * MHz, 3).result.has_value());
   auto info = [](Level level, std::string message) {
     return CapturedRecord{level, "sparvik::scan", "sparvik::scan", std::move(message)};
@@ -243,7 +243,7 @@ TEST(DecodeScanraw, CutsWindowsToTheReply) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     log::testing::Capture capture("trace");
-    TempDir dir;
+    TempDir dir("sparvik-scan");
     ASSERT_TRUE(decode(dir, c.reply, 100 * MHz, 200 * MHz, 3).result.has_value());
     std::vector<std::string> messages;
     for (const auto& r : capture.records_for("sparvik::scan")) messages.push_back(r.message);

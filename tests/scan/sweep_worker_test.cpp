@@ -14,16 +14,16 @@
 
 #include "platform/log/log.hpp"
 #include "scan/error_payload.hpp"
-#include "scan/temp_dir.hpp"
 #include "sim/simulated_analyser.hpp"
+#include "support/temp_dir.hpp"
 
 namespace sparvik::scan {
 namespace {
 
 using log::Level;
 using log::testing::CapturedRecord;
-using testing::read_file;
-using testing::TempDir;
+using test_support::read_file;
+using test_support::TempDir;
 
 constexpr std::uint64_t MHz = 1'000'000;
 
@@ -92,7 +92,7 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   config.replies = {
       {"leveloffset", "L\r\n"}, {"vbat", "V\r\n"}, {"usart_cfg", "U\r\n"}, {"threads", "T\r\n"}};
   auto analyser = sim::SimulatedAnalyser::start(config);
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
   const Sweep sweep = run(info, dir, analyser.get());
 
@@ -127,7 +127,7 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   EXPECT_EQ(points->front(), (SweepPoint{100.0, 0.0}));
   EXPECT_EQ(points->back(), (SweepPoint{200.0, -34.25}));
   const std::string file_name = info.file_name.get();
-  EXPECT_EQ(dir.files(), std::vector<std::string>{file_name});
+  EXPECT_EQ(dir.file_names(), std::vector<std::string>{file_name});
   EXPECT_EQ(read_file(dir.path() / file_name), csv);
 
   EXPECT_EQ(published(sweep, "", "scan"),
@@ -163,7 +163,7 @@ TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
   auto analyser = sim::SimulatedAnalyser::start({});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
-    TempDir dir;
+    TempDir dir("sparvik-scan");
     const ConnectionInfo info = request(analyser->port_path(), c.start, c.stop, c.points);
     const Sweep sweep = run(info, dir, analyser.get());
     EXPECT_EQ(sweep.received, "");
@@ -171,7 +171,7 @@ TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
     EXPECT_TRUE(published(sweep, "Message: ").empty());
     EXPECT_EQ(info.get_scan_message(), "");
     EXPECT_EQ(stored_error(info), "Some(ScanError(" + c.error + "))");
-    EXPECT_TRUE(dir.files().empty());
+    EXPECT_TRUE(dir.file_names().empty());
     // The failure exit's record comes before set_error's.
     ASSERT_GE(sweep.records.size(), 2u);
     EXPECT_EQ(sweep.records[0].target, "sparvik::ui");
@@ -184,7 +184,7 @@ TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
 }
 
 TEST(RunSweep, KeepsAnErrorAlreadyStored) {
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   ConnectionInfo info = request((dir.path() / "unused").string(), 200 * MHz, 100 * MHz, 11);
   info.error_raised.set(SparvikUIError::NoPortSelected());
   const Sweep sweep = run(info, dir, nullptr);
@@ -194,7 +194,7 @@ TEST(RunSweep, KeepsAnErrorAlreadyStored) {
 }
 
 TEST(RunSweep, MissingPortStoresPortConnectionAtOnceReplacingAnyError) {
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   ConnectionInfo info = request((dir.path() / "no-such-tty").string(), 100 * MHz, 200 * MHz, 11);
   info.error_raised.set(SparvikUIError::NoPortSelected());
   const Sweep sweep = run(info, dir, nullptr);
@@ -226,7 +226,7 @@ TEST(RunSweep, SilentAnalyserFailsWithNoVersionFoundAfterAllSixCommands) {
   sim::SimConfig config;
   config.silent = true;
   auto analyser = sim::SimulatedAnalyser::start(config);
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
   const auto began = std::chrono::steady_clock::now();
   const Sweep sweep = run(info, dir, analyser.get());
@@ -246,7 +246,7 @@ TEST(RunSweep, EmptyInfoReplyFailsWithNoVersionFoundAfterAllSixCommands) {
   config.banner = true;
   config.mute_info = true;
   auto analyser = sim::SimulatedAnalyser::start(config);
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
   const Sweep sweep = run(info, dir, analyser.get());
   // The version was answered; "info" ran into the time-out and the check came after "threads".
@@ -286,7 +286,7 @@ TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto analyser = sim::SimulatedAnalyser::start(c.config);
-    TempDir dir;
+    TempDir dir("sparvik-scan");
     const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
     const Sweep sweep = run(info, dir, analyser.get());
     EXPECT_EQ(sweep.received, kLowDialogue + "scanraw 100000000 200000000 11\r");
@@ -294,7 +294,7 @@ TEST(RunSweep, BrokenRepliesFailAfterTheFileIsStarted) {
     EXPECT_EQ(
         published(sweep, "Status: "),
         (std::vector<std::string>{"Initialised", "Connected", "ScanStarted", "ConnectionFailure"}));
-    const auto files = dir.files();
+    const auto files = dir.file_names();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(read_file(dir.path() / files[0]), c.csv);
     EXPECT_FALSE(info.return_data.get().has_value());
@@ -312,7 +312,7 @@ TEST(RunSweep, FailingResumeLeavesThePublishedResultButFails) {
   config.levels = {3000};
   config.hang_up_after_scanraw = true;
   auto analyser = sim::SimulatedAnalyser::start(config);
-  TempDir dir;
+  TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 240 * MHz, 960 * MHz, 3);
   const Sweep sweep = run(info, dir, analyser.get());
   EXPECT_TRUE(analyser->wait_for_hang_up(std::chrono::seconds(1)));

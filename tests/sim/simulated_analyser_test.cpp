@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "platform/serial/serial_port.hpp"
 #include "sim/port_talk.hpp"
+#include "support/temp_dir.hpp"
 
 extern char** environ;
 
@@ -288,8 +288,8 @@ TEST(Lifecycle, StopsPromptlyWhileBlockedOnAReaderThatNeverReads) {
 
 // The executable: flags, the slave path on stdout, the record file, the link and SIGTERM.
 TEST(Executable, ServesRecordsAndEndsOnSigterm) {
-  std::string dir_pattern = std::filesystem::temp_directory_path() / "sparvik-sim-XXXXXX";
-  const std::filesystem::path dir = ::mkdtemp(dir_pattern.data());
+  const test_support::TempDir temp("sparvik-sim");
+  const std::filesystem::path& dir = temp.path();
   const auto link = dir / "ttySIM";
   const auto record_file = dir / "received.bin";
   const auto levels_file = dir / "levels.txt";
@@ -326,16 +326,13 @@ TEST(Executable, ServesRecordsAndEndsOnSigterm) {
     EXPECT_EQ(read_until(**port, "}ch> "),
               "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + "}ch> ");
   }
-  std::stringstream recorded;
-  recorded << std::ifstream(record_file, std::ios::binary).rdbuf();
-  EXPECT_EQ(recorded.str(), "info\rscanraw 0 1 2\r");
+  EXPECT_EQ(test_support::read_file(record_file), "info\rscanraw 0 1 2\r");
 
   ASSERT_EQ(::kill(pid, SIGTERM), 0);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_FALSE(std::filesystem::is_symlink(link));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.hpp"
 
 namespace sparvik {
 namespace {
@@ -210,27 +211,12 @@ TEST(SavedConfigText, RejectsEveryRuleBreak) {
 // A directory of its own for each test.
 class SavedConfigFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sparvik-structs-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  fs::path file(std::string_view name = "config.toml") const { return dir_ / name; }
+  fs::path file(std::string_view name = "config.toml") const { return dir_.path() / name; }
   void put(const fs::path& path, std::string_view bytes) const {
     std::ofstream(path, std::ios::binary) << bytes;
   }
-  static std::string contents(const fs::path& path) {
-    std::string bytes(fs::file_size(path), '\0');
-    std::ifstream(path, std::ios::binary)
-        .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-  }
 
-  fs::path dir_;
+  test_support::TempDir dir_{"sparvik-structs"};
 };
 
 TEST_F(SavedConfigFile, WrittenFileReadsBack) {
@@ -244,7 +230,7 @@ TEST_F(SavedConfigFile, WrittenFileReadsBack) {
 TEST_F(SavedConfigFile, WriteReplacesALongerFile) {
   put(file(), std::string(4096, '#'));
   ASSERT_TRUE(write_config(com3(), file()));
-  EXPECT_EQ(contents(file()), com3_text);
+  EXPECT_EQ(test_support::read_file(file()), com3_text);
 }
 
 TEST_F(SavedConfigFile, FileWithByteOrderMarkReadsLikeOneWithout) {
@@ -260,7 +246,7 @@ TEST_F(SavedConfigFile, ReadFailuresAreReportedByKind) {
   EXPECT_EQ(missing.error().debug(), "ConfigNotFound");
 
   // Opening a directory succeeds; reading it does not.
-  const auto directory = read_config(dir_);
+  const auto directory = read_config(dir_.path());
   ASSERT_FALSE(directory);
   ASSERT_EQ(directory.error().kind(), SparvikError::Kind::OpenOutput);
   EXPECT_EQ(directory.error().payload<IoError>()->code, EISDIR);
@@ -294,7 +280,7 @@ TEST_F(SavedConfigFile, UnwritablePlacesGiveKeyPressWithTheSystemError) {
   } cases[] = {
       {file("plain") / "config.toml", ENOTDIR},
       {file("no-such-dir") / "config.toml", ENOENT},
-      {dir_, EISDIR},
+      {dir_.path(), EISDIR},
   };
   for (const auto& c : cases) {
     const auto written = write_config(com3(), c.path);
@@ -320,7 +306,7 @@ TEST_F(SavedConfigFile, UnrenderableRecordLeavesTheOldFile) {
   const auto written = write_config(huge, file());
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::SerializeError);
-  EXPECT_EQ(contents(file()), com3_text);
+  EXPECT_EQ(test_support::read_file(file()), com3_text);
 }
 
 }  // namespace

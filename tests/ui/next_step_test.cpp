@@ -1,6 +1,5 @@
 // The step machine on every screen, and the sweep start with its refusals.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -10,10 +9,10 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "ui_struct/app_info.hpp"
 
 namespace sparvik {
@@ -42,20 +41,11 @@ void expect_same_plain_fields(const ConnectionInfo& actual, const ConnectionInfo
 // sweep worker only records what it was handed.
 class SweepStart : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sparvik_next_step_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    build({"/dev/ttyS0", "COM3"}, std::nullopt);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { build({"/dev/ttyS0", "COM3"}, std::nullopt); }
 
   void build(std::vector<std::string> ports, std::optional<SavedConfig> saved) {
     app_ = AppInfo::build(std::move(ports), std::move(saved));
-    app_.config_path = dir_ / "config.toml";
+    app_.config_path = dir_.path() / "config.toml";
     app_.start_worker = [this](ConnectionInfo sweep, ConnectionInfo report) {
       started_.push_back({std::move(sweep), std::move(report)});
     };
@@ -66,7 +56,7 @@ class SweepStart : public ::testing::Test {
     ConnectionInfo sweep;
     ConnectionInfo report;
   };
-  fs::path dir_;
+  test_support::TempDir dir_{"sparvik-next-step"};
   AppInfo app_;
   std::vector<Started> started_;
 };
@@ -94,7 +84,7 @@ TEST_F(SweepStart, FillsTheRecordSavesTheSettingsAndStartsOneWorker) {
     EXPECT_TRUE(share_all_cells(*copy, held));
   }
 
-  auto saved = read_config(dir_ / "config.toml");
+  auto saved = read_config(dir_.path() / "config.toml");
   ASSERT_TRUE(saved.has_value()) << saved.error().debug();
   EXPECT_EQ(*saved, (SavedConfig{.port = "COM3",
                                  .baudrate = 115200,
@@ -130,7 +120,7 @@ TEST_F(SweepStart, UsesTheEditedCountersAndSelections) {
   EXPECT_EQ(held.stop, 350000000u);
   EXPECT_EQ(held.points, 401u);
   EXPECT_EQ(held.repeat, 7u);
-  auto saved = read_config(dir_ / "config.toml");
+  auto saved = read_config(dir_.path() / "config.toml");
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(*saved, (SavedConfig{.port = "/dev/ttyS0",
                                  .baudrate = 3000000,
@@ -168,7 +158,7 @@ TEST_P(SweepRefused, HandsTheRecordBackUnchanged) {
   expect_same_plain_fields(*app_.connection_info, before);
   EXPECT_TRUE(share_all_cells(*app_.connection_info, before));
   EXPECT_EQ(app_.connection_info->get_connection_status(), ConnectionStatus::Uninitialised);
-  EXPECT_FALSE(fs::exists(dir_ / "config.toml"));
+  EXPECT_FALSE(fs::exists(dir_.path() / "config.toml"));
   EXPECT_TRUE(started_.empty());
   EXPECT_EQ(app_.menu, MenuState::ScanRunning);
   EXPECT_TRUE(app_.progress_bar.has_value());
@@ -228,8 +218,8 @@ TEST_F(SweepStart, HugeFrequencyIsRefusedAsBadScanFrequencies) {
 
 TEST_F(SweepStart, UnwritableSettingsFileEndsTheStartAfterTheRecordIsFilled) {
   // A regular file where the settings file's directory should be.
-  std::ofstream(dir_ / "blocker") << "not a directory";
-  app_.config_path = dir_ / "blocker" / "config.toml";
+  std::ofstream(dir_.path() / "blocker") << "not a directory";
+  app_.config_path = dir_.path() / "blocker" / "config.toml";
   const ConnectionInfo before = app_.connection_info->clone();
 
   auto started = app_.next_step();
@@ -265,7 +255,7 @@ TEST_F(SweepStart, MissingRecordIsNoConnectionInfoCreated) {
   EXPECT_EQ(app_.menu, MenuState::ScanRunning);
   EXPECT_TRUE(app_.progress_bar.has_value());
   EXPECT_FALSE(app_.connection_info.has_value());
-  EXPECT_FALSE(fs::exists(dir_ / "config.toml"));
+  EXPECT_FALSE(fs::exists(dir_.path() / "config.toml"));
   EXPECT_TRUE(started_.empty());
 }
 
@@ -296,7 +286,7 @@ TEST_P(OtherScreens, StepWithoutSideEffects) {
   EXPECT_EQ(app_.exit, c.expected_exit);
   EXPECT_FALSE(app_.progress_bar.has_value());
   expect_same_plain_fields(*app_.connection_info, before);
-  EXPECT_FALSE(fs::exists(dir_ / "config.toml"));
+  EXPECT_FALSE(fs::exists(dir_.path() / "config.toml"));
   EXPECT_TRUE(started_.empty());
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -31,8 +32,12 @@ using term::KeyEvent;
 using term::KeyEventKind;
 using term::Modifiers;
 
-KeyEvent key(KeyCode code) { return KeyEvent::key(code); }
-KeyEvent ch(char32_t c) { return KeyEvent::character(c); }
+KeyEvent key(KeyCode code) {
+  return KeyEvent::key(code);
+}
+KeyEvent ch(char32_t c) {
+  return KeyEvent::character(c);
+}
 KeyEvent with_kind(KeyEvent event, KeyEventKind kind) {
   event.kind = kind;
   return event;
@@ -166,6 +171,10 @@ struct KeyCase {
   std::function<void(Snapshot&)> effect;  // applied to the snapshot before the keys
 };
 
+void PrintTo(const KeyCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class KeyMap : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(KeyMap, EachKeyRunsItsAction) {
@@ -182,54 +191,85 @@ TEST_P(KeyMap, EachKeyRunsItsAction) {
   EXPECT_EQ(h.snapshot(), expected);
 }
 
-void focus(Snapshot& s, std::uint8_t f) { s.focus = f; }
+void focus(Snapshot& s, std::uint8_t f) {
+  s.focus = f;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     RunLoop, KeyMap,
     ::testing::Values(
-        KeyCase{"RightArrowFocusesBaudRates", MenuState::ConnectionSetup, {key(KeyCode::Right)},
+        KeyCase{"RightArrowFocusesBaudRates",
+                MenuState::ConnectionSetup,
+                {key(KeyCode::Right)},
                 [](Snapshot& s) { focus(s, 1); }},
-        KeyCase{"LFocusesBaudRates", MenuState::ConnectionSetup, {ch(U'l')},
+        KeyCase{"LFocusesBaudRates",
+                MenuState::ConnectionSetup,
+                {ch(U'l')},
                 [](Snapshot& s) { focus(s, 1); }},
-        KeyCase{"LeftArrowFocusesPorts", MenuState::ConnectionSetup,
-                {ch(U'l'), key(KeyCode::Left)}, [](Snapshot& s) { focus(s, 0); }},
-        KeyCase{"HFocusesPorts", MenuState::ConnectionSetup, {ch(U'l'), ch(U'h')},
+        KeyCase{"LeftArrowFocusesPorts",
+                MenuState::ConnectionSetup,
+                {ch(U'l'), key(KeyCode::Left)},
                 [](Snapshot& s) { focus(s, 0); }},
-        KeyCase{"DownArrowNextPort", MenuState::ConnectionSetup, {key(KeyCode::Down)},
+        KeyCase{"HFocusesPorts",
+                MenuState::ConnectionSetup,
+                {ch(U'l'), ch(U'h')},
+                [](Snapshot& s) { focus(s, 0); }},
+        KeyCase{"DownArrowNextPort",
+                MenuState::ConnectionSetup,
+                {key(KeyCode::Down)},
                 [](Snapshot& s) { s.ports.selected = 1; }},
-        KeyCase{"JNextPort", MenuState::ConnectionSetup, {ch(U'j')},
+        KeyCase{"JNextPort",
+                MenuState::ConnectionSetup,
+                {ch(U'j')},
                 [](Snapshot& s) { s.ports.selected = 1; }},
-        KeyCase{"UpArrowPreviousPort", MenuState::ConnectionSetup,
-                {ch(U'j'), ch(U'j'), key(KeyCode::Up)}, [](Snapshot& s) { s.ports.selected = 1; }},
-        KeyCase{"KPreviousBaudRate", MenuState::ConnectionSetup, {ch(U'l'), ch(U'k')},
+        KeyCase{"UpArrowPreviousPort",
+                MenuState::ConnectionSetup,
+                {ch(U'j'), ch(U'j'), key(KeyCode::Up)},
+                [](Snapshot& s) { s.ports.selected = 1; }},
+        KeyCase{"KPreviousBaudRate",
+                MenuState::ConnectionSetup,
+                {ch(U'l'), ch(U'k')},
                 [](Snapshot& s) {
                   focus(s, 1);
                   s.bauds.selected = 2;
                 }},
-        KeyCase{"UpArrowRaisesCounter", MenuState::ScanSetup, {key(KeyCode::Up)},
+        KeyCase{"UpArrowRaisesCounter",
+                MenuState::ScanSetup,
+                {key(KeyCode::Up)},
                 [](Snapshot& s) { s.start = 250; }},
-        KeyCase{"KRaisesCounter", MenuState::ScanSetup, {ch(U'k')},
-                [](Snapshot& s) { s.start = 250; }},
-        KeyCase{"DownArrowLowersCounter", MenuState::ScanSetup, {key(KeyCode::Down)},
+        KeyCase{
+            "KRaisesCounter", MenuState::ScanSetup, {ch(U'k')}, [](Snapshot& s) { s.start = 250; }},
+        KeyCase{"DownArrowLowersCounter",
+                MenuState::ScanSetup,
+                {key(KeyCode::Down)},
                 [](Snapshot& s) { s.start = 230; }},
-        KeyCase{"JLowersCounter", MenuState::ScanSetup, {ch(U'j')},
-                [](Snapshot& s) { s.start = 230; }},
-        KeyCase{"RightThenDownLowersStop", MenuState::ScanSetup, {ch(U'l'), key(KeyCode::Down)},
+        KeyCase{
+            "JLowersCounter", MenuState::ScanSetup, {ch(U'j')}, [](Snapshot& s) { s.start = 230; }},
+        KeyCase{"RightThenDownLowersStop",
+                MenuState::ScanSetup,
+                {ch(U'l'), key(KeyCode::Down)},
                 [](Snapshot& s) {
                   focus(s, 1);
                   s.stop = 950;
                 }},
-        KeyCase{"EnterOnConnectionGoesToParameters", MenuState::ConnectionSetup,
+        KeyCase{"EnterOnConnectionGoesToParameters",
+                MenuState::ConnectionSetup,
                 {ch(U'l'), key(KeyCode::Enter)},
                 [](Snapshot& s) { s.menu = MenuState::ScanSetup; }},
-        KeyCase{"EnterOnParametersStartsTheSweep", MenuState::ScanSetup, {key(KeyCode::Enter)},
+        KeyCase{"EnterOnParametersStartsTheSweep",
+                MenuState::ScanSetup,
+                {key(KeyCode::Enter)},
                 [](Snapshot& s) {
                   s.menu = MenuState::ScanRunning;
                   s.workers_started = 1;
                 }},
-        KeyCase{"EnterOnResultQuits", MenuState::ScanResult, {key(KeyCode::Enter)},
+        KeyCase{"EnterOnResultQuits",
+                MenuState::ScanResult,
+                {key(KeyCode::Enter)},
                 [](Snapshot& s) { s.exit = true; }},
-        KeyCase{"EnterOnErrorScreenQuits", MenuState::ErrorReport, {key(KeyCode::Enter)},
+        KeyCase{"EnterOnErrorScreenQuits",
+                MenuState::ErrorReport,
+                {key(KeyCode::Enter)},
                 [](Snapshot& s) { s.exit = true; }}),
     [](const ::testing::TestParamInfo<KeyCase>& param_info) { return param_info.param.name; });
 
@@ -248,8 +288,9 @@ TEST(RunLoopModifiers, AKeyWithModifiersActsAsTheBareKey) {
     std::vector<KeyEvent> keys;  // ends with a quit key
   };
   const Script scripts[] = {
-      {MenuState::ConnectionSetup, {key(KeyCode::Right), key(KeyCode::Down), ch(U'h'), ch(U'j'),
-                                    ch(U'j'), key(KeyCode::Up), key(KeyCode::Esc)}},
+      {MenuState::ConnectionSetup,
+       {key(KeyCode::Right), key(KeyCode::Down), ch(U'h'), ch(U'j'), ch(U'j'), key(KeyCode::Up),
+        key(KeyCode::Esc)}},
       {MenuState::ConnectionSetup,
        {key(KeyCode::Enter), ch(U'l'), ch(U'k'), key(KeyCode::Right), key(KeyCode::Down),
         key(KeyCode::Enter), ch(U'q')}},

@@ -4,17 +4,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "structs/connection_info.hpp"
+#include "support/temp_dir.hpp"
 #include "ui_struct/app_info.hpp"
 #include "widgets/core/buffer.hpp"
 #include "widgets/core/frame.hpp"
@@ -28,19 +27,11 @@ class ScreenHarness {
  public:
   explicit ScreenHarness(std::vector<std::string> ports = {"/dev/ttyS0", "/dev/ttyACM0"})
       : app(AppInfo::build(std::move(ports), std::nullopt)) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "sparvik_screens_XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary directory";
-    dir = pattern;
-    app.config_path = dir / "config.toml";
+    app.config_path = dir.path() / "config.toml";
     app.start_worker = [](ConnectionInfo, ConnectionInfo) {};
   }
   ScreenHarness(const ScreenHarness&) = delete;
   ScreenHarness& operator=(const ScreenHarness&) = delete;
-  ~ScreenHarness() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
 
   ConnectionInfo& info() { return **app.get_connection_info(); }
 
@@ -89,7 +80,7 @@ class ScreenHarness {
   }
   const widgets::Cell& cell(std::uint16_t x, std::uint16_t y) const { return buffer.at(x, y); }
 
-  std::filesystem::path dir;
+  test_support::TempDir dir{"sparvik-screens"};
   AppInfo app;
   widgets::Buffer buffer{widgets::Rect{0, 0, kWidth, kHeight}};
 };

@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "platform/log/log.hpp"
-#include "platform/log/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace sparvik::log {
 namespace {
 
 using namespace std::chrono_literals;
+using test_support::read_file;
+using test_support::TempDir;
 using ::testing::HasSubstr;
 
 constexpr std::string_view kProgramFilter = "info, my::critical::module=trace";
@@ -31,14 +33,14 @@ FileLoggerOptions never_flushing() {
   return options;
 }
 
-Logger start(const test::TempDir& dir, const FileLoggerOptions& options = {}) {
+Logger start(const TempDir& dir, const FileLoggerOptions& options = {}) {
   auto logger = start_file_logger(kProgramFilter, "/opt/bin/sparvik", dir.path().string(), options);
   if (!logger) throw std::runtime_error(logger.error().message);
   return std::move(*logger);
 }
 
 TEST(FileLogger, NamesTheFileAfterProgramAndStartTime) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   Logger logger = start(dir);
   const std::filesystem::path name = logger.file_name();
   EXPECT_EQ(name.parent_path(), dir.path());
@@ -48,9 +50,9 @@ TEST(FileLogger, NamesTheFileAfterProgramAndStartTime) {
 }
 
 TEST(FileLogger, FileIsCreatedByFirstRecordAndFilledWhenBufferIsFull) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   std::optional<Logger> logger = start(dir, never_flushing());
-  EXPECT_TRUE(dir.files().empty());
+  EXPECT_TRUE(dir.file_paths().empty());
 
   // "INFO [m] " + 90 characters + "\n": 100 bytes a line, 81 lines fit into 8192 bytes.
   auto line_message = [](int i) { return fmt::format("{:090}", i); };
@@ -60,29 +62,29 @@ TEST(FileLogger, FileIsCreatedByFirstRecordAndFilledWhenBufferIsFull) {
     all += format_line(Level::Info, "m", line_message(i));
   }
   const std::string path = logger->file_name();
-  ASSERT_EQ(dir.files(), std::vector<std::filesystem::path>{path});
-  EXPECT_EQ(test::read_file(path), "");
+  ASSERT_EQ(dir.file_paths(), std::vector<std::filesystem::path>{path});
+  EXPECT_EQ(read_file(path), "");
 
   write(Level::Info, "sparvik::scan", "m", line_message(81));
-  EXPECT_EQ(test::read_file(path), all);
+  EXPECT_EQ(read_file(path), all);
   all += format_line(Level::Info, "m", line_message(81));
 
   logger.reset();
-  EXPECT_EQ(test::read_file(path), all);
+  EXPECT_EQ(read_file(path), all);
 }
 
 TEST(FileLogger, LineLongerThanBufferFollowsWhatIsBuffered) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   Logger logger = start(dir, never_flushing());
   const std::string long_message(10000, 'x');
   write(Level::Warn, "sparvik::scan", "a", "short");
   write(Level::Error, "sparvik::scan", "b", long_message);
-  EXPECT_EQ(test::read_file(logger.file_name()),
+  EXPECT_EQ(read_file(logger.file_name()),
             "WARN [a] short\n" + format_line(Level::Error, "b", long_message));
 }
 
 TEST(FileLogger, ShutdownWritesOutOnlyAdmittedRecords) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   std::optional<Logger> logger = start(dir, never_flushing());
   SPARVIK_LOG(Level::Info, "info", "sparvik", "Logging started");
   SPARVIK_LOG(Level::Debug, "sparvik::scan", "sparvik::scan", "dropped {}", 1);
@@ -91,7 +93,7 @@ TEST(FileLogger, ShutdownWritesOutOnlyAdmittedRecords) {
   SPARVIK_LOG(Level::Error, "sparvik::ui", "sparvik::ui", "failed: {}", "port");
   const std::string path = logger->file_name();
   logger.reset();
-  EXPECT_EQ(test::read_file(path),
+  EXPECT_EQ(read_file(path),
             "INFO [sparvik] Logging started\n"
             "TRACE [my::critical::module] kept 2\n"
             "ERROR [sparvik::ui] failed: port\n");
@@ -99,13 +101,13 @@ TEST(FileLogger, ShutdownWritesOutOnlyAdmittedRecords) {
 }
 
 TEST(FileLogger, FlusherWritesBufferedLinesWithoutShutdown) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   Logger logger = start(dir);  // the program's one-second interval
   write(Level::Info, "info", "sparvik", "Logging started");
   const std::string expected = "INFO [sparvik] Logging started\n";
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   std::string content;
-  while ((content = test::read_file(logger.file_name())) != expected &&
+  while ((content = read_file(logger.file_name())) != expected &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(10ms);
   }
@@ -113,7 +115,7 @@ TEST(FileLogger, FlusherWritesBufferedLinesWithoutShutdown) {
 }
 
 TEST(FileLogger, SecondRunInTheSameSecondKeepsTheFirstLog) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   FileLoggerOptions options = never_flushing();
   options.start_time = std::chrono::system_clock::now();
   std::vector<std::string> names;
@@ -126,13 +128,13 @@ TEST(FileLogger, SecondRunInTheSameSecondKeepsTheFirstLog) {
   const std::string base = names[0].substr(0, names[0].size() - 4);
   EXPECT_EQ(names[1], base + "_1.log");
   EXPECT_EQ(names[2], base + "_2.log");
-  EXPECT_EQ(test::read_file(names[0]), "INFO [sparvik] first run\n");
-  EXPECT_EQ(test::read_file(names[1]), "INFO [sparvik] second run\n");
-  EXPECT_EQ(test::read_file(names[2]), "INFO [sparvik] third run\n");
+  EXPECT_EQ(read_file(names[0]), "INFO [sparvik] first run\n");
+  EXPECT_EQ(read_file(names[1]), "INFO [sparvik] second run\n");
+  EXPECT_EQ(read_file(names[2]), "INFO [sparvik] third run\n");
 }
 
 TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   FileLoggerOptions options;
   options.flush_interval = 1ms;  // keep the flusher busy alongside the writers
   std::optional<Logger> logger = start(dir, options);
@@ -152,7 +154,7 @@ TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
   logger.reset();
 
   std::vector<int> next(kThreads, 0);
-  std::istringstream lines(test::read_file(path));
+  std::istringstream lines(read_file(path));
   for (std::string line; std::getline(lines, line);) {
     int t = -1;
     int i = -1;
@@ -166,7 +168,7 @@ TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
 }
 
 TEST(FileLogger, StartFailuresAreErrors) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   const std::filesystem::path plain_file = dir.path() / "plain";
   std::ofstream(plain_file) << "x";
   const struct {
@@ -187,7 +189,7 @@ TEST(FileLogger, StartFailuresAreErrors) {
 }
 
 TEST(FileLogger, OnlyOneLoggerOrCaptureAtATime) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   {
     Logger first = start(dir);
     const auto second = start_file_logger(kProgramFilter, "sparvik", dir.path().string());
@@ -204,7 +206,7 @@ TEST(FileLogger, OnlyOneLoggerOrCaptureAtATime) {
 }
 
 TEST(FileLogger, UncreatableFileIsReportedOnceAndLoggingGoesOn) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   const std::filesystem::path doomed = dir.path() / "doomed";
   std::filesystem::create_directory(doomed);
   std::optional<Logger> logger;

@@ -8,10 +8,13 @@
 #include <fstream>
 
 #include "platform/log/log.hpp"
-#include "platform/log/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace sparvik::log {
 namespace {
+
+using test_support::read_file;
+using test_support::TempDir;
 
 TEST(LogFileName, StemOfProgramThenLocalStartTime) {
   std::tm time{};
@@ -36,7 +39,7 @@ TEST(LogFileName, StemOfProgramThenLocalStartTime) {
 }
 
 TEST(LogFileCreation, TakenNamesGetTheNextFreeSuffixAndStayUntouched) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   const std::string base = (dir.path() / "sparvik_2024-03-05_07-08-09").string();
   std::ofstream(base + ".log") << "earlier run\n";
 
@@ -48,11 +51,11 @@ TEST(LogFileCreation, TakenNamesGetTheNextFreeSuffixAndStayUntouched) {
     created.push_back(file->path);
   }
   EXPECT_EQ(created, (std::vector<std::string>{base + "_1.log", base + "_2.log"}));
-  EXPECT_EQ(test::read_file(base + ".log"), "earlier run\n");
+  EXPECT_EQ(read_file(base + ".log"), "earlier run\n");
 }
 
 TEST(LogFileCreation, MissingDirectoryIsAnError) {
-  const test::TempDir dir;
+  const TempDir dir("sparvik-log");
   const auto file = detail::create_unique_log_file((dir.path() / "gone" / "x").string());
   ASSERT_FALSE(file.has_value());
   EXPECT_EQ(file.error().kind, IoErrorKind::NotFound);

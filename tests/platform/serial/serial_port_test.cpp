@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,12 +17,14 @@
 #include "platform/serial/line_rate.hpp"
 #include "sim/port_talk.hpp"
 #include "sim/simulated_analyser.hpp"
+#include "support/temp_dir.hpp"
 
 namespace sparvik::serial {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test_support::TempDir;
 
 std::unique_ptr<Port> open_or_fail(const std::string& path, PortSettings settings = {}) {
   auto port = open_port(path, settings);
@@ -35,19 +36,6 @@ std::size_t open_descriptor_count() {
   return static_cast<std::size_t>(std::distance(
       std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{}));
 }
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sparvik-serial-XXXXXX");
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 class EveryRate : public testing::TestWithParam<std::uint32_t> {};
 
@@ -76,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(TenRates, EveryRate,
                          [](const auto& rate) { return std::to_string(rate.param); });
 
 TEST(OpenPort, MissingDeviceGivesTheSystemsMessage) {
-  TempDir dir;
+  TempDir dir("sparvik-serial");
   auto port = open_port((dir.path() / "ttyACM9").string(), {});
   ASSERT_FALSE(port.has_value());
   EXPECT_EQ(port.error().kind, SerialErrorKind::NoDevice);
@@ -87,7 +75,7 @@ TEST(OpenPort, MissingDeviceGivesTheSystemsMessage) {
 }
 
 TEST(OpenPort, FailuresCloseTheDescriptor) {
-  TempDir dir;
+  TempDir dir("sparvik-serial");
   const auto not_a_terminal = dir.path() / "plain-file";
   std::ofstream(not_a_terminal) << "x";
   const std::size_t before = open_descriptor_count();
