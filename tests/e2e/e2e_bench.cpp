@@ -2,7 +2,6 @@
 // fixed pauses of its dialogue, and what the idle connection screen costs in CPU time and in
 // bytes written to the terminal.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "e2e/tmux_session.hpp"
+#include "support/temp_dir.hpp"
 #include "platform/log/log.hpp"
 #include "scan/sweep_worker.hpp"
 #include "sim/simulated_analyser.hpp"
@@ -27,25 +27,10 @@ using namespace std::chrono_literals;
 // with 2000 + 200, 20 after "scanraw", 200 before the file name, "resume" with 20 + 200.
 constexpr double fixed_waits_ms = 40 + 14 * 220 + 2200 + 20 + 200 + 220;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "sparvik_bench_XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary directory");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using sparvik::test_support::TempDir;
 
 void BM_SweepAgainstSimulator(benchmark::State& state) {
-  TempDir dir;
+  TempDir dir("sparvik-bench");
   // Logging as the program does it, into the bench's own directory.
   auto logger = sparvik::log::start_file_logger("info, my::critical::module=trace", "bench",
                                                 dir.path().string());
@@ -101,7 +86,7 @@ void BM_IdleConnectionScreen(benchmark::State& state) {
   double cpu_pct = 0;
   double bytes = 0;
   for (auto _ : state) {
-    TempDir dir;
+    TempDir dir("sparvik-bench");
     sparvik::e2e::TmuxSession pane("cd " + sparvik::e2e::shell_quote(dir.path().string()) +
                                        " && exec " + sparvik::e2e::shell_quote(SPARVIK_EXE),
                                    100, 30);

@@ -1,7 +1,6 @@
 #include "e2e/program_run.hpp"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,25 +39,19 @@ std::optional<std::string> ProgramRun::unavailable() {
   return std::nullopt;
 }
 
-ProgramRun::ProgramRun() {
-  std::string pattern = (fs::temp_directory_path() / "sparvik_e2e_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary directory");
-  dir_ = pattern;
-}
+ProgramRun::ProgramRun() : dir_("sparvik-e2e") {}
 
 ProgramRun::~ProgramRun() {
-  pane_.reset();  // ends the program if it still runs
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
+  pane_.reset();  // ends the program before its directory goes
 }
 
 void ProgramRun::write_file(std::string_view name, std::string_view text) const {
-  std::ofstream out(dir_ / name, std::ios::binary);
+  std::ofstream out(dir_.path() / name, std::ios::binary);
   out << text;
 }
 
 std::optional<std::string> ProgramRun::read_file(std::string_view name) const {
-  std::ifstream in(dir_ / name, std::ios::binary);
+  std::ifstream in(dir_.path() / name, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream all;
   all << in.rdbuf();
@@ -68,7 +61,7 @@ std::optional<std::string> ProgramRun::read_file(std::string_view name) const {
 std::vector<std::string> ProgramRun::files_like(std::string_view prefix,
                                                 std::string_view suffix) const {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir_)) {
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
     const std::string name = entry.path().filename().string();
     if (name.starts_with(prefix) && name.ends_with(suffix)) names.push_back(name);
   }
@@ -86,9 +79,11 @@ void ProgramRun::start(const Launch& launch, int width, int height) {
     script += "; mount --bind " + shell_quote(launch.analyser_pty) + " /dev/ttyS0";
   }
   for (const auto& command : launch.setup) script += "; " + command;
-  script += "; cd " + shell_quote((dir_ / launch.working_subdir).string());
+  script += "; cd " + shell_quote((dir_.path() / launch.working_subdir).string());
   script += "; exec " + shell_quote(SPARVIK_EXE);
-  if (!launch.stderr_on_screen) script += " 2>" + shell_quote((dir_ / "stderr.txt").string());
+  if (!launch.stderr_on_screen) {
+    script += " 2>" + shell_quote((dir_.path() / "stderr.txt").string());
+  }
   if (!launch.redirections.empty()) script += " " + launch.redirections;
 
   const std::string command = "unshare -m --propagation private sh -c " + shell_quote(script) +

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "e2e/tmux_session.hpp"
+#include "support/temp_dir.hpp"
 
 namespace sparvik::e2e {
 
@@ -43,7 +44,7 @@ class ProgramRun {
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
-  const std::filesystem::path& dir() const { return dir_; }
+  const std::filesystem::path& dir() const { return dir_.path(); }
   void write_file(std::string_view name, std::string_view text) const;
   // The whole file, or none when it does not exist.
   std::optional<std::string> read_file(std::string_view name) const;
@@ -72,7 +73,7 @@ class ProgramRun {
   std::string log_text() const;
 
  private:
-  std::filesystem::path dir_;
+  test_support::TempDir dir_;
   std::unique_ptr<TmuxSession> pane_;
   std::set<std::string> tty_flags_;
   std::string final_screen_;

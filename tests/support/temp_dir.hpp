@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -25,7 +24,8 @@ class TempDir {
     std::string pattern =
         (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
+      const int error = errno;  // before the message's allocation can touch it
+      throw std::system_error(error, std::generic_category(), "mkdtemp " + pattern);
     }
     path_ = pattern;
   }

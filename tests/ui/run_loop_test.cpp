@@ -1,7 +1,6 @@
 // The run loop over a recording terminal: the key map, what is ignored, where action errors go and
 // which failures end the loop.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +17,7 @@
 #include "platform/terminal/event.hpp"
 #include "platform/terminal/terminal.hpp"
 #include "platform/terminal/test_backend.hpp"
+#include "support/temp_dir.hpp"
 #include "ui_struct/app_info.hpp"
 #include "widgets/line_gauge.hpp"
 #include "widgets/list.hpp"
@@ -75,18 +75,11 @@ class Harness {
  public:
   explicit Harness(std::vector<std::string> ports = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2"})
       : backend(100, 30), app(AppInfo::build(std::move(ports), std::nullopt)) {
-    std::string pattern = (fs::temp_directory_path() / "sparvik_run_loop_XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary directory";
-    dir_ = pattern;
-    app.config_path = dir_ / "config.toml";
+    app.config_path = dir_.path() / "config.toml";
     app.start_worker = [this](ConnectionInfo, ConnectionInfo) { ++workers_started; };
   }
   Harness(const Harness&) = delete;
   Harness& operator=(const Harness&) = delete;
-  ~Harness() {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
 
   // Puts the state on `menu` as the steps would leave it, without going through them.
   void go_to(MenuState menu) {
@@ -133,12 +126,10 @@ class Harness {
     return all;
   }
 
+  test_support::TempDir dir_{"sparvik-run-loop"};
   term::TestBackend backend;
   AppInfo app;
   std::size_t workers_started = 0;
-
- private:
-  fs::path dir_;
 };
 
 constexpr MenuState all_screens[] = {MenuState::ConnectionSetup, MenuState::ScanSetup,
