@@ -30,8 +30,8 @@ class CaptureStore final : public detail::Destination {
   std::vector<CapturedRecord> records_;
 };
 
-Capture::Capture(std::string_view filter_spec) : store_(std::make_shared<CaptureStore>()) {
-  auto filter = Filter::parse(filter_spec);
+Capture::Capture(std::string_view filter_text) : store_(std::make_shared<CaptureStore>()) {
+  auto filter = Filter::parse(filter_text);
   if (!filter) throw std::invalid_argument(filter.error().message);
   if (!detail::install(std::move(*filter), store_)) {
     throw std::logic_error("log capture: a logger or another capture is already installed");

@@ -101,11 +101,11 @@ std::string Logger::file_name() const {
   return state_ ? state_->sink->file_name() : std::string();
 }
 
-std::expected<Logger, LogError> start_file_logger(std::string_view filter_spec,
+std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
                                                   std::string_view program_name,
                                                   std::string_view directory,
                                                   const FileLoggerOptions& options) {
-  auto filter = Filter::parse(filter_spec);
+  auto filter = Filter::parse(filter_text);
   if (!filter) return std::unexpected(filter.error());
   if (auto usable = check_directory(directory); !usable) return std::unexpected(usable.error());
 

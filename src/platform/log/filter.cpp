@@ -43,16 +43,16 @@ std::optional<std::uint8_t> parse_threshold(std::string_view name) {
   return std::nullopt;
 }
 
-LogError invalid(std::string_view spec, std::string_view part, std::string_view why) {
-  return LogError{fmt::format("invalid log filter {}: {} in part {}", debug_quote(spec), why,
+LogError invalid(std::string_view text, std::string_view part, std::string_view why) {
+  return LogError{fmt::format("invalid log filter {}: {} in part {}", debug_quote(text), why,
                               debug_quote(part))};
 }
 
 }  // namespace
 
-std::expected<Filter, LogError> Filter::parse(std::string_view spec) {
+std::expected<Filter, LogError> Filter::parse(std::string_view text) {
   Filter filter;
-  std::string_view rest = spec;
+  std::string_view rest = text;
   while (true) {
     const auto comma = rest.find(',');
     const std::string_view part = trim(rest.substr(0, comma));
@@ -60,17 +60,17 @@ std::expected<Filter, LogError> Filter::parse(std::string_view spec) {
       const auto equals = part.find('=');
       if (equals == std::string_view::npos) {
         const auto threshold = parse_threshold(part);
-        if (!threshold) return std::unexpected(invalid(spec, part, "unknown level name"));
+        if (!threshold) return std::unexpected(invalid(text, part, "unknown level name"));
         filter.default_threshold_ = *threshold;
       } else {
         const std::string_view prefix = trim(part.substr(0, equals));
         const std::string_view level = trim(part.substr(equals + 1));
-        if (prefix.empty()) return std::unexpected(invalid(spec, part, "empty target"));
+        if (prefix.empty()) return std::unexpected(invalid(text, part, "empty target"));
         if (std::ranges::any_of(prefix, is_space) || prefix.find('=') != std::string_view::npos) {
-          return std::unexpected(invalid(spec, part, "malformed target"));
+          return std::unexpected(invalid(text, part, "malformed target"));
         }
         const auto threshold = parse_threshold(level);
-        if (!threshold) return std::unexpected(invalid(spec, part, "unknown level name"));
+        if (!threshold) return std::unexpected(invalid(text, part, "unknown level name"));
         // A repeated prefix replaces the earlier directive.
         auto same = std::ranges::find(filter.directives_, prefix, &Directive::prefix);
         if (same != filter.directives_.end()) {

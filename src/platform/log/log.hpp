@@ -35,7 +35,7 @@ struct LogError {
 // Without a bare level the default is error.
 class Filter {
  public:
-  static std::expected<Filter, LogError> parse(std::string_view spec);
+  static std::expected<Filter, LogError> parse(std::string_view text);
 
   bool admits(Level level, std::string_view target) const noexcept;
   // The highest level any part of the filter lets through; none when every part is "off".
@@ -96,7 +96,7 @@ class Logger {
 // Starts logging to "<stem of program>_<%Y-%m-%d_%H-%M-%S>.log" in `directory`, buffered in
 // 8 KiB and flushed by a background thread every second. Fails on an invalid filter, a directory
 // that cannot hold the file, or when a logger (or a test capture) is already installed.
-std::expected<Logger, LogError> start_file_logger(std::string_view filter_spec,
+std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
                                                   std::string_view program_name,
                                                   std::string_view directory = ".",
                                                   const FileLoggerOptions& options = {});
@@ -112,12 +112,12 @@ struct CapturedRecord {
 
 class CaptureStore;
 
-// While alive, records admitted by `filter_spec` are kept in memory instead of going to a file,
+// While alive, records admitted by `filter_text` are kept in memory instead of going to a file,
 // whichever thread writes them. Meant for tests; only one may exist at a time, and not beside a
 // running Logger (that, or an invalid filter, throws std::logic_error).
 class Capture {
  public:
-  explicit Capture(std::string_view filter_spec = "trace");
+  explicit Capture(std::string_view filter_text = "trace");
   ~Capture();
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;

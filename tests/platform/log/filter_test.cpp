@@ -11,7 +11,7 @@ namespace sparvik::log {
 namespace {
 
 struct AdmitCase {
-  std::string_view spec;
+  std::string_view text;
   Level level;
   std::string_view target;
   bool admitted;
@@ -43,19 +43,19 @@ TEST(Filter, AdmitsByDefaultLevelAndLongestMatchingPrefix) {
       {"off, x=warn", Level::Error, "y", false},
   };
   for (const AdmitCase& c : cases) {
-    const auto filter = Filter::parse(c.spec);
-    ASSERT_TRUE(filter.has_value()) << c.spec;
+    const auto filter = Filter::parse(c.text);
+    ASSERT_TRUE(filter.has_value()) << c.text;
     EXPECT_EQ(filter->admits(c.level, c.target), c.admitted)
-        << '"' << c.spec << "\" " << level_name(c.level) << " " << c.target;
+        << '"' << c.text << "\" " << level_name(c.level) << " " << c.target;
   }
 }
 
 TEST(Filter, RejectsMalformedText) {
-  for (std::string_view spec : {"verbose", "info, =debug", "x=loud", "x=", "a b=info",
+  for (std::string_view text : {"verbose", "info, =debug", "x=loud", "x=", "a b=info",
                                 "x=info=debug", "in fo", "info; x=debug", "warning"}) {
-    const auto filter = Filter::parse(spec);
-    ASSERT_FALSE(filter.has_value()) << spec;
-    EXPECT_NE(filter.error().message.find(spec), std::string::npos) << filter.error().message;
+    const auto filter = Filter::parse(text);
+    ASSERT_FALSE(filter.has_value()) << text;
+    EXPECT_NE(filter.error().message.find(text), std::string::npos) << filter.error().message;
   }
 }
 
@@ -65,10 +65,10 @@ TEST(Filter, MaxLevelIsTheHighestOfAllParts) {
       {"", Level::Error},           {"off", std::nullopt},
       {"off, a=warn", Level::Warn}, {"trace, a=off", Level::Trace},
   };
-  for (const auto& [spec, expected] : cases) {
-    const auto filter = Filter::parse(spec);
-    ASSERT_TRUE(filter.has_value()) << spec;
-    EXPECT_EQ(filter->max_level(), expected) << spec;
+  for (const auto& [text, expected] : cases) {
+    const auto filter = Filter::parse(text);
+    ASSERT_TRUE(filter.has_value()) << text;
+    EXPECT_EQ(filter->max_level(), expected) << text;
   }
 }
 
