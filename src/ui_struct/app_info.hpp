@@ -43,7 +43,7 @@ struct UIUsize {
 };
 
 using BaudRate = std::uint32_t;
-inline constexpr std::array<BaudRate, 10> baud_rates{19200,  38400,   57600,   115200,  230400,
+inline constexpr std::array<BaudRate, 10> baud_rates{19200,  38400,  57600,   115200,  230400,
                                                      460800, 921600, 1843200, 2000000, 3000000};
 
 // Walks the ten rates in table order.
@@ -82,7 +82,12 @@ enum class MenuState : std::uint8_t {
   ErrorReport = 4,
 };
 
-enum class ScanField : std::uint8_t { StartFrequency = 0, StopFrequency = 1, Points = 2, Repeat = 3 };
+enum class ScanField : std::uint8_t {
+  StartFrequency = 0,
+  StopFrequency = 1,
+  Points = 2,
+  Repeat = 3
+};
 std::optional<ScanField> scan_field_from_index(std::uint8_t index);
 
 enum class MoveDirection : std::uint8_t { Left, Right };

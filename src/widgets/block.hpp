@@ -13,10 +13,22 @@ class Block {
   // Borders on all four sides, plain lines.
   static Block bordered() { return Block{}.borders(true); }
 
-  Block& borders(bool all) { borders_ = all; return *this; }
-  Block& title(Line title) { title_ = std::move(title); return *this; }
-  Block& border_style(Style style) { border_style_ = style; return *this; }
-  Block& style(Style style) { style_ = style; return *this; }
+  Block& borders(bool all) {
+    borders_ = all;
+    return *this;
+  }
+  Block& title(Line title) {
+    title_ = std::move(title);
+    return *this;
+  }
+  Block& border_style(Style style) {
+    border_style_ = style;
+    return *this;
+  }
+  Block& style(Style style) {
+    style_ = style;
+    return *this;
+  }
 
   // The area inside the borders; empty when nothing is left.
   Rect inner(Rect area) const;

@@ -29,7 +29,7 @@ struct Dataset {
 
 // Where everything goes inside the chart's area; computed first, then drawn from.
 struct ChartLayout {
-  Rect graph;                      // the plot area, right of the y axis and above the x axis
+  Rect graph;  // the plot area, right of the y axis and above the x axis
   std::optional<std::uint16_t> axis_x_row;     // row of the x axis line
   std::optional<std::uint16_t> axis_y_column;  // column of the y axis line
   std::optional<std::uint16_t> label_x_row;    // row of the x labels
@@ -41,10 +41,22 @@ class Chart {
  public:
   explicit Chart(std::vector<Dataset> datasets) : datasets_(std::move(datasets)) {}
 
-  Chart& block(Block block) { block_ = std::move(block); return *this; }
-  Chart& style(Style style) { style_ = style; return *this; }
-  Chart& x_axis(Axis axis) { x_axis_ = std::move(axis); return *this; }
-  Chart& y_axis(Axis axis) { y_axis_ = std::move(axis); return *this; }
+  Chart& block(Block block) {
+    block_ = std::move(block);
+    return *this;
+  }
+  Chart& style(Style style) {
+    style_ = style;
+    return *this;
+  }
+  Chart& x_axis(Axis axis) {
+    x_axis_ = std::move(axis);
+    return *this;
+  }
+  Chart& y_axis(Axis axis) {
+    y_axis_ = std::move(axis);
+    return *this;
+  }
 
   // The x axis line and labels appear only when the x axis has labels; the same for y.
   ChartLayout layout(Rect area) const;

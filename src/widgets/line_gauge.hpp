@@ -9,13 +9,28 @@ namespace sparvik::widgets {
 
 class LineGauge {
  public:
-  LineGauge& block(Block block) { block_ = std::move(block); return *this; }
+  LineGauge& block(Block block) {
+    block_ = std::move(block);
+    return *this;
+  }
   // Clamped to 0..1; NaN counts as 0.
   LineGauge& ratio(double ratio);
-  LineGauge& label(Line label) { label_ = std::move(label); return *this; }
-  LineGauge& style(Style style) { style_ = style; return *this; }
-  LineGauge& filled_style(Style style) { filled_style_ = style; return *this; }
-  LineGauge& unfilled_style(Style style) { unfilled_style_ = style; return *this; }
+  LineGauge& label(Line label) {
+    label_ = std::move(label);
+    return *this;
+  }
+  LineGauge& style(Style style) {
+    style_ = style;
+    return *this;
+  }
+  LineGauge& filled_style(Style style) {
+    filled_style_ = style;
+    return *this;
+  }
+  LineGauge& unfilled_style(Style style) {
+    unfilled_style_ = style;
+    return *this;
+  }
 
   double get_ratio() const { return ratio_; }
   const std::optional<Line>& get_label() const { return label_; }

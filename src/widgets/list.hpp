@@ -26,9 +26,18 @@ class List {
  public:
   explicit List(std::vector<Line> items) : items_(std::move(items)) {}
 
-  List& block(Block block) { block_ = std::move(block); return *this; }
-  List& style(Style style) { style_ = style; return *this; }
-  List& highlight_style(Style style) { highlight_style_ = style; return *this; }
+  List& block(Block block) {
+    block_ = std::move(block);
+    return *this;
+  }
+  List& style(Style style) {
+    style_ = style;
+    return *this;
+  }
+  List& highlight_style(Style style) {
+    highlight_style_ = style;
+    return *this;
+  }
 
   const std::vector<Line>& items() const { return items_; }
   const std::optional<Block>& get_block() const { return block_; }

@@ -11,9 +11,18 @@ class Paragraph {
  public:
   explicit Paragraph(Text text) : text_(std::move(text)) {}
 
-  Paragraph& block(Block block) { block_ = std::move(block); return *this; }
-  Paragraph& style(Style style) { style_ = style; return *this; }
-  Paragraph& alignment(Alignment alignment) { alignment_ = alignment; return *this; }
+  Paragraph& block(Block block) {
+    block_ = std::move(block);
+    return *this;
+  }
+  Paragraph& style(Style style) {
+    style_ = style;
+    return *this;
+  }
+  Paragraph& alignment(Alignment alignment) {
+    alignment_ = alignment;
+    return *this;
+  }
 
   void render(Rect area, Buffer& buf) const;
 

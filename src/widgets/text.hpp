@@ -19,10 +19,12 @@ struct Span {
 struct Line {
   std::vector<Span> spans;
   Line() = default;
-  Line(std::string_view text, Style style = {}) : spans{Span{std::string(text), style}} {}  // NOLINT
+  Line(std::string_view text, Style style = {})
+      : spans{Span{std::string(text), style}} {}  // NOLINT
   // So that string literals and strings convert in one step (e.g. Block::title("Status")).
   Line(const char* text, Style style = {}) : Line(std::string_view(text), style) {}  // NOLINT
-  Line(const std::string& text, Style style = {}) : Line(std::string_view(text), style) {}  // NOLINT
+  Line(const std::string& text, Style style = {})
+      : Line(std::string_view(text), style) {}  // NOLINT
   // Display width in cells (one per UTF-8 character).
   std::size_t width() const;
 };
@@ -33,7 +35,8 @@ struct Text {
   // Splits on '\n'; every line gets `style`.
   Text(std::string_view text, Style style = {});  // NOLINT(google-explicit-constructor)
   Text(const char* text, Style style = {}) : Text(std::string_view(text), style) {}  // NOLINT
-  Text(const std::string& text, Style style = {}) : Text(std::string_view(text), style) {}  // NOLINT
+  Text(const std::string& text, Style style = {})
+      : Text(std::string_view(text), style) {}        // NOLINT
   Text(std::vector<Line> l) : lines(std::move(l)) {}  // NOLINT
 };
 

@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "e2e/tmux_session.hpp"
-#include "support/temp_dir.hpp"
 #include "platform/log/log.hpp"
 #include "scan/sweep_worker.hpp"
 #include "sim/simulated_analyser.hpp"
 #include "structs/connection_info.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 

@@ -16,7 +16,9 @@ constexpr Modifier operator|(Modifier a, Modifier b) {
 constexpr Modifier operator&(Modifier a, Modifier b) {
   return static_cast<Modifier>(static_cast<std::uint8_t>(a) & static_cast<std::uint8_t>(b));
 }
-constexpr bool has(Modifier set, Modifier m) { return (set & m) != Modifier::None; }
+constexpr bool has(Modifier set, Modifier m) {
+  return (set & m) != Modifier::None;
+}
 
 // A style leaves unset parts of a cell as they are when patched onto it.
 struct Style {
@@ -24,9 +26,18 @@ struct Style {
   std::optional<Color> bg;
   Modifier add_modifier = Modifier::None;
 
-  constexpr Style& foreground(Color c) { fg = c; return *this; }
-  constexpr Style& background(Color c) { bg = c; return *this; }
-  constexpr Style& modifier(Modifier m) { add_modifier = add_modifier | m; return *this; }
+  constexpr Style& foreground(Color c) {
+    fg = c;
+    return *this;
+  }
+  constexpr Style& background(Color c) {
+    bg = c;
+    return *this;
+  }
+  constexpr Style& modifier(Modifier m) {
+    add_modifier = add_modifier | m;
+    return *this;
+  }
   // `other` over this: its set parts win, modifiers add up.
   constexpr Style patch(const Style& other) const {
     Style s = *this;
@@ -38,6 +49,8 @@ struct Style {
   friend constexpr bool operator==(const Style&, const Style&) = default;
 };
 
-constexpr Style fg(Color c) { return Style{}.foreground(c); }
+constexpr Style fg(Color c) {
+  return Style{}.foreground(c);
+}
 
 }  // namespace sparvik::widgets
