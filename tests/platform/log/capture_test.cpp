@@ -51,7 +51,7 @@ TEST(Admission, MessageIsFormattedOnlyForAdmittedRecords) {
     if (c.capture_filter) capture.emplace(*c.capture_filter);
     int formatted = 0;
     int side_effects = 0;
-    SPARVIK_LOG(c.level, c.target, "m", "{} {}", Counted{&formatted}, ++side_effects);
+    SPARVIK_LOG(c.level, Origin(c.target, "m"), "{} {}", Counted{&formatted}, ++side_effects);
     EXPECT_EQ(formatted, c.formatted ? 1 : 0)
         << c.capture_filter.value_or("<none>") << " " << level_name(c.level) << " " << c.target;
     EXPECT_EQ(side_effects, formatted);
@@ -69,17 +69,17 @@ TEST(Admission, NothingIsEnabledOnceTheCaptureIsGone) {
   }
   EXPECT_FALSE(enabled(Level::Error, "x"));
   EXPECT_FALSE(level_enabled(Level::Error));
-  write(Level::Error, "x", "x", "goes nowhere");  // must not crash
+  write(Level::Error, "x", "goes nowhere");  // must not crash
 }
 
 TEST(Capture, KeepsEveryFieldFromEveryThreadAndSelectsByTarget) {
   Capture capture("info");
-  SPARVIK_LOG(Level::Info, "info", "sparvik", "Logging started");
+  SPARVIK_LOG(Level::Info, Origin("info", "sparvik"), "Logging started");
   std::jthread([] {
-    SPARVIK_LOG(Level::Warn, "scan", "sparvik::scan", "pending {}", 3);
-    SPARVIK_LOG(Level::Debug, "scan", "sparvik::scan", "dropped");
+    SPARVIK_LOG(Level::Warn, Origin("scan", "sparvik::scan"), "pending {}", 3);
+    SPARVIK_LOG(Level::Debug, Origin("scan", "sparvik::scan"), "dropped");
   }).join();
-  SPARVIK_LOG(Level::Error, "scan", "sparvik::scan", "again");
+  SPARVIK_LOG(Level::Error, Origin("scan", "sparvik::scan"), "again");
 
   const std::vector<CapturedRecord> all = {
       {Level::Info, "info", "sparvik", "Logging started"},
@@ -102,7 +102,7 @@ TEST(Capture, ConcurrentWritersAreAllKept) {
     for (int t = 0; t < kThreads; ++t) {
       writers.emplace_back([t] {
         for (int i = 0; i < kRecords; ++i) {
-          SPARVIK_LOG(Level::Trace, "sparvik::structs", "sparvik::structs", "{}", t);
+          SPARVIK_LOG(Level::Trace, "sparvik::structs", "{}", t);
         }
       });
     }
@@ -116,7 +116,7 @@ TEST(Capture, RefusesABadFilterOrASecondCapture) {
   EXPECT_THROW(Capture("loud"), std::invalid_argument);
   Capture first;
   EXPECT_THROW(Capture(), std::logic_error);
-  SPARVIK_LOG(Level::Info, "t", "m", "still here");
+  SPARVIK_LOG(Level::Info, Origin("t", "m"), "still here");
   EXPECT_EQ(first.records().size(), 1u);
 }
 
