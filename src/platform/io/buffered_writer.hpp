@@ -16,7 +16,8 @@ class BufferedWriter {
  public:
   BufferedWriter(UniqueFd fd, std::size_t block_size);
   BufferedWriter(BufferedWriter&&) noexcept = default;
-  BufferedWriter& operator=(BufferedWriter&&) noexcept = default;
+  // No move assignment: it would have to write out or drop the bytes the target still holds.
+  BufferedWriter& operator=(BufferedWriter&&) = delete;
   // Flushes and closes what close() has not; failures are dropped here, which is why a writer
   // that must know calls close().
   ~BufferedWriter();

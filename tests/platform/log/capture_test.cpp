@@ -2,6 +2,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -110,6 +111,28 @@ TEST(Capture, ConcurrentWritersAreAllKept) {
   std::vector<int> per_thread(kThreads, 0);
   for (const CapturedRecord& record : capture.records()) ++per_thread.at(std::stoi(record.message));
   EXPECT_EQ(per_thread, std::vector<int>(kThreads, kRecords));
+}
+
+TEST(Capture, RecordsRacingReinstallsReachOnlyTheFilterInPlace) {
+  std::atomic<bool> stop{false};
+  std::vector<std::jthread> writers;
+  for (int t = 0; t < 3; ++t) {
+    writers.emplace_back([&stop] {
+      while (!stop.load()) {
+        SPARVIK_LOG(Level::Info, "sparvik::scan", "info");
+        SPARVIK_LOG(Level::Error, "sparvik::scan", "error");
+      }
+    });
+  }
+  for (int round = 0; round < 200; ++round) {
+    const bool errors_only = round % 2 == 0;
+    Capture capture(errors_only ? "error" : "info");
+    std::this_thread::yield();
+    for (const CapturedRecord& record : capture.records()) {
+      EXPECT_TRUE(!errors_only || record.level == Level::Error) << round << " " << record.message;
+    }
+  }
+  stop = true;
 }
 
 TEST(Capture, RefusesABadFilterOrASecondCapture) {
