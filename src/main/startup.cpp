@@ -26,7 +26,7 @@ std::expected<void, SparvikError> run_program(std::string_view program_name) {
   } else {
     return std::unexpected(SparvikError::LoggerError(std::move(started.error())));
   }
-  SPARVIK_LOG(log::Level::Info, "info", "sparvik", "Logging started");
+  SPARVIK_LOG(log::Level::Info, log::Origin("info", "sparvik"), "Logging started");
 
   if (auto hooks = install_report_hooks(); !hooks) {
     return std::unexpected(SparvikError::TUIInitialization(std::move(hooks.error())));

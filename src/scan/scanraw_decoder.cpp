@@ -40,7 +40,7 @@ void trace_point(std::size_t index, double frequency, double level) {
       write_number(frequency_text, frequency_text + kMaxNumberChars, frequency) - frequency_text);
   const std::string_view l(
       level_text, write_number(level_text, level_text + kMaxNumberChars, level) - level_text);
-  log::write(log::Level::Trace, kTarget, kTarget, fmt::format("{} : {},{}", index, f, l));
+  log::write(log::Level::Trace, kTarget, fmt::format("{} : {},{}", index, f, l));
 }
 
 }  // namespace
@@ -70,9 +70,9 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
   const auto size = static_cast<std::int64_t>(reply.size());
   const auto b = static_cast<std::int64_t>(brace);
 
-  SPARVIK_LOG(log::Level::Info, kTarget, kTarget, "The begining looks like :{}",
+  SPARVIK_LOG(log::Level::Info, kTarget, "The begining looks like :{}",
               byte_window(reply, b - 1, b + 8));
-  SPARVIK_LOG(log::Level::Info, kTarget, kTarget, "The end looks like :{}",
+  SPARVIK_LOG(log::Level::Info, kTarget, "The end looks like :{}",
               byte_window(reply, size - 10, size - 1));
 
   // Never more points than the reply holds groups, whatever `points` says.
@@ -97,11 +97,11 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
     } else if (marker == kEndMarker) {
       end = kGroupSize * j;
       const auto e = static_cast<std::int64_t>(end);
-      SPARVIK_LOG(log::Level::Warn, kTarget, kTarget, "Found an end at {} {}", end,
+      SPARVIK_LOG(log::Level::Warn, kTarget, "Found an end at {} {}", end,
                   byte_window(reply, e - 4, e - 1));
       break;
     } else {
-      SPARVIK_LOG(log::Level::Error, kTarget, kTarget, "Wrong alignment char expected {} found {}",
+      SPARVIK_LOG(log::Level::Error, kTarget, "Wrong alignment char expected {} found {}",
                   kPointMarker, marker);
       return std::unexpected(SparvikError::ParseEnd("Wrong alignement char"));
     }
@@ -112,7 +112,7 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
     const auto e = static_cast<std::int64_t>(end);
     const std::string before =
         end == 0 ? std::string("nothing") : fmt::format("{}", reply[end - 1]);
-    log::write(log::Level::Info, kTarget, kTarget,
+    log::write(log::Level::Info, kTarget,
                fmt::format("End at {} expected {} and found {} ({})", end, kEndMarker, before,
                            byte_window(reply, e - 4, e - 1)));
   }

@@ -45,8 +45,9 @@ void take_pending_input(serial::Port& port) {
   const std::vector<std::uint8_t> pending = read_port(port);
   wait_sync(kSettle);
   if (pending.empty()) return;
-  SPARVIK_LOG(log::Level::Info, "scan", kTarget, "Pre-init data found");
-  SPARVIK_LOG(log::Level::Info, "scan", kTarget, "{}", debug_quote(utf8_lossy(pending)));
+  SPARVIK_LOG(log::Level::Info, log::Origin("scan", kTarget), "Pre-init data found");
+  SPARVIK_LOG(log::Level::Info, log::Origin("scan", kTarget), "{}",
+              debug_quote(utf8_lossy(pending)));
 }
 
 // Everything of the sweep up to its success. The sweep copy and the port belong to this frame, so
@@ -83,7 +84,7 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
     replies[i] = std::move(*reply);
   }
   const auto& [version, info, level_offset, vbat, usart, threads] = replies;
-  SPARVIK_LOG(log::Level::Info, kTarget, kTarget, "{}{}{}{}", level_offset, vbat, usart, threads);
+  SPARVIK_LOG(log::Level::Info, kTarget, "{}{}{}{}", level_offset, vbat, usart, threads);
 
   if (version.empty() || info.empty()) return std::unexpected(SparvikError::NoVersionFound());
   sweep.update_scan_info(version + info);
@@ -152,8 +153,8 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
 
 // The first error stored wins; the status turns to ConnectionFailure in any case.
 void fail_sweep(const ConnectionInfo& report, SparvikError error) {
-  SPARVIK_LOG(log::Level::Error, "sparvik::ui", "sparvik::ui",
-              "An error occured during thread exec: {}", error.display());
+  SPARVIK_LOG(log::Level::Error, "sparvik::ui", "An error occured during thread exec: {}",
+              error.display());
   const bool empty = report.error_raised.with([](const auto& stored) { return !stored; });
   if (empty) report.set_error(SparvikUIError::ScanError(std::move(error)));
   report.set_connection_status(ConnectionStatus::ConnectionFailure);

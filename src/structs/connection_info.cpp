@@ -89,17 +89,17 @@ const char* debug_name(ConnectionStatus status) noexcept {
 }
 
 void ConnectionInfo::update_message(std::string_view message) const {
-  SPARVIK_LOG(log::Level::Trace, log_target, log_target, "Message: {}", message);
+  SPARVIK_LOG(log::Level::Trace, log_target, "Message: {}", message);
   scan_message.set(std::string(message));
 }
 
 void ConnectionInfo::update_progress(std::uint64_t value) const {
-  SPARVIK_LOG(log::Level::Trace, log_target, log_target, "Progress: {}", value);
+  SPARVIK_LOG(log::Level::Trace, log_target, "Progress: {}", value);
   progress.set(value);
 }
 
 void ConnectionInfo::update_scan_info(std::string_view info) const {
-  SPARVIK_LOG(log::Level::Info, log_target, log_target, "Info: {}", info);
+  SPARVIK_LOG(log::Level::Info, log_target, "Info: {}", info);
   scan_info.set(std::string(info));
 }
 
@@ -112,12 +112,12 @@ ConnectionStatus ConnectionInfo::get_connection_status() const {
 }
 
 void ConnectionInfo::set_error(std::optional<SparvikUIError> error) const {
-  SPARVIK_LOG(log::Level::Error, log_target, log_target, "Error: {}", debug_optional(error));
+  SPARVIK_LOG(log::Level::Error, log_target, "Error: {}", debug_optional(error));
   error_raised.set(std::move(error));
 }
 
 void ConnectionInfo::set_connection_status(ConnectionStatus status) const {
-  SPARVIK_LOG(log::Level::Info, log_target, log_target, "Status: {}", debug_name(status));
+  SPARVIK_LOG(log::Level::Info, log_target, "Status: {}", debug_name(status));
   connection_status.set(status);
 }
 

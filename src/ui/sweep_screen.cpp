@@ -32,7 +32,7 @@ Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect are
     if (log::enabled(log::Level::Info, kTarget)) {
       auto info = app.get_connection_info();
       if (!info) return std::unexpected(std::move(info.error()));
-      SPARVIK_LOG(log::Level::Info, kTarget, kTarget, "First pass of the draw process {}",
+      SPARVIK_LOG(log::Level::Info, kTarget, "First pass of the draw process {}",
                   (*info)->debug_pretty());
     }
     // Set also when the record is filtered out: it is written at most once per run.

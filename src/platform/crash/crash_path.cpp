@@ -56,11 +56,11 @@ void write_crash_report(std::string_view message, const char* file, unsigned lin
   } else {
     location.append("<unknown>");
   }
-  write_all(STDERR_FILENO, "The application panicked (crashed).\nMessage:  ");
-  write_all(STDERR_FILENO, message);
-  write_all(STDERR_FILENO, "\nLocation: ");
-  write_all(STDERR_FILENO, location.view());
-  write_all(STDERR_FILENO, "\n\nBacktrace:\n");
+  best_effort_signal_safe_write(STDERR_FILENO, "The application panicked (crashed).\nMessage:  ");
+  best_effort_signal_safe_write(STDERR_FILENO, message);
+  best_effort_signal_safe_write(STDERR_FILENO, "\nLocation: ");
+  best_effort_signal_safe_write(STDERR_FILENO, location.view());
+  best_effort_signal_safe_write(STDERR_FILENO, "\n\nBacktrace:\n");
   void* frames[64];
   const int depth = ::backtrace(frames, 64);
   ::backtrace_symbols_fd(frames, depth, STDERR_FILENO);
@@ -83,7 +83,7 @@ void die_by_signal(int signal) noexcept {
 void crash(std::string_view message, const char* file, unsigned line, int signal) noexcept {
   if (claim_crash() == Claim::Again) {
     // The hooks cannot be trusted any more: report this crash as it is and go.
-    write_all(STDERR_FILENO, "crashed again while handling a crash\n");
+    best_effort_signal_safe_write(STDERR_FILENO, "crashed again while handling a crash\n");
     write_crash_report(message, file, line);
     die_by_signal(signal);
   }

@@ -11,17 +11,18 @@
 
 namespace sparvik {
 
-// Writes all of `text` to `fd`, retrying on EINTR and short writes; gives up on other errors,
-// since there is nobody left to tell.
-inline void write_all(int fd, std::string_view text) noexcept {
+// Writes as much of `text` to `fd` as the system takes, retrying interrupted and short writes.
+// Never fails and never allocates: any other failure (or a write that takes nothing) ends it,
+// since there is nobody left to tell. Keeps errno for the code the signal interrupted.
+inline void best_effort_signal_safe_write(int fd, std::string_view text) noexcept {
+  const int saved_errno = errno;
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
     text.remove_prefix(static_cast<std::size_t>(n));
   }
+  errno = saved_errno;
 }
 
 // Appends to a fixed buffer; what does not fit is cut off.

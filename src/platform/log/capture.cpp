@@ -6,27 +6,26 @@
 
 namespace sparvik::log::testing {
 
+// Written under the record lock; read and cleared under it too.
 class CaptureStore final : public detail::Destination {
  public:
   void write(Level level, std::string_view target, std::string_view module_path,
              std::string_view message) override {
-    std::lock_guard lock(mutex_);
     records_.push_back(
         CapturedRecord{level, std::string(target), std::string(module_path), std::string(message)});
   }
 
   std::vector<CapturedRecord> records() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(detail::record_mutex());
     return records_;
   }
 
   void clear() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(detail::record_mutex());
     records_.clear();
   }
 
  private:
-  mutable std::mutex mutex_;
   std::vector<CapturedRecord> records_;
 };
 

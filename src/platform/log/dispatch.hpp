@@ -2,19 +2,25 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "platform/log/log.hpp"
 
 namespace sparvik::log::detail {
 
-// Where admitted records go. Called with the slot's lock held, so records arrive one at a time.
+// Where admitted records go. Every call is made with record_mutex() held, so a destination keeps
+// no lock of its own.
 class Destination {
  public:
   virtual ~Destination() = default;
   virtual void write(Level level, std::string_view target, std::string_view module_path,
                      std::string_view message) = 0;
 };
+
+// The one lock a record takes. Whoever else touches a destination's state (a flusher, a reader of
+// captured records) takes it too.
+std::mutex& record_mutex();
 
 // Puts the destination in the slot; false when the slot is taken.
 bool install(Filter filter, std::shared_ptr<Destination> destination);

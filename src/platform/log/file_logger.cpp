@@ -1,5 +1,5 @@
+// Starting and stopping the per-run file logger and its flusher thread.
 #include <fmt/format.h>
-#include <spdlog/logger.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,43 +11,12 @@
 #include <thread>
 
 #include "platform/io_error.hpp"
-#include "platform/log/buffered_file_sink.hpp"
 #include "platform/log/dispatch.hpp"
 #include "platform/log/log.hpp"
 #include "platform/log/log_file.hpp"
 
 namespace sparvik::log {
 namespace {
-
-spdlog::level::level_enum to_spdlog(Level level) {
-  switch (level) {
-    case Level::Error:
-      return spdlog::level::err;
-    case Level::Warn:
-      return spdlog::level::warn;
-    case Level::Info:
-      return spdlog::level::info;
-    case Level::Debug:
-      return spdlog::level::debug;
-    case Level::Trace:
-      return spdlog::level::trace;
-  }
-  return spdlog::level::trace;
-}
-
-class FileDestination final : public detail::Destination {
- public:
-  explicit FileDestination(std::shared_ptr<spdlog::logger> logger) : logger_(std::move(logger)) {}
-
-  void write(Level level, std::string_view, std::string_view module_path,
-             std::string_view message) override {
-    const std::string line = format_line(level, module_path, message);
-    logger_->log(to_spdlog(level), spdlog::string_view_t(line.data(), line.size()));
-  }
-
- private:
-  std::shared_ptr<spdlog::logger> logger_;
-};
 
 std::expected<void, LogError> check_directory(std::string_view directory) {
   const std::string path(directory);
@@ -77,18 +46,17 @@ std::tm local_time(std::chrono::system_clock::time_point when) {
 }  // namespace
 
 struct Logger::State {
-  std::shared_ptr<detail::BufferedFileSink> sink;
-  std::shared_ptr<spdlog::logger> logger;
-  std::shared_ptr<FileDestination> destination;
+  std::shared_ptr<detail::LogFile> file;
   std::jthread flusher;
 
+  // No record reaches the file once it is uninstalled and the flusher has stopped; the file
+  // writes out what is buffered as it goes, after this body.
   ~State() {
-    detail::uninstall(destination.get());
+    detail::uninstall(file.get());
     if (flusher.joinable()) {
       flusher.request_stop();
       flusher.join();
     }
-    logger->flush();
   }
 };
 
@@ -98,7 +66,9 @@ Logger& Logger::operator=(Logger&&) noexcept = default;
 Logger::~Logger() = default;
 
 std::string Logger::file_name() const {
-  return state_ ? state_->sink->file_name() : std::string();
+  if (!state_) return {};
+  std::lock_guard lock(detail::record_mutex());
+  return state_->file->path();
 }
 
 std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
@@ -110,27 +80,23 @@ std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
   if (auto usable = check_directory(directory); !usable) return std::unexpected(usable.error());
 
   const std::tm started = local_time(options.start_time.value_or(std::chrono::system_clock::now()));
-  const std::string base_path =
-      (std::filesystem::path(directory) / detail::log_file_stem(program_name, started)).string();
-
   auto state = std::make_unique<Logger::State>();
-  state->sink = std::make_shared<detail::BufferedFileSink>(base_path, options.buffer_size);
-  state->logger = std::make_shared<spdlog::logger>("sparvik", state->sink);
-  state->logger->set_level(spdlog::level::trace);  // admission is our filter's job
-  state->logger->flush_on(spdlog::level::off);
-  state->destination = std::make_shared<FileDestination>(state->logger);
-  if (!detail::install(std::move(*filter), state->destination)) {
-    state->destination.reset();  // never installed: nothing to uninstall
+  state->file = std::make_shared<detail::LogFile>(
+      std::filesystem::path(directory) / detail::log_file_name(program_name, started),
+      options.buffer_size);
+  if (!detail::install(std::move(*filter), state->file)) {
+    state->file.reset();  // never installed: nothing to uninstall
     return std::unexpected(LogError{"a logger is already running"});
   }
 
-  state->flusher = std::jthread(
-      [logger = state->logger, interval = options.flush_interval](std::stop_token stop) {
+  state->flusher =
+      std::jthread([file = state->file, interval = options.flush_interval](std::stop_token stop) {
         std::mutex mutex;
         std::condition_variable_any wake;
         std::unique_lock lock(mutex);
         while (!wake.wait_for(lock, stop, interval, [&] { return stop.stop_requested(); })) {
-          logger->flush();
+          std::lock_guard record_lock(detail::record_mutex());
+          file->flush();
         }
       });
   return Logger(std::move(state));

@@ -1,5 +1,5 @@
-// The program's logging front end: records with a level, a target and a module path, admitted by
-// a filter, written as "LEVEL [module::path] message\n" to a per-run file through spdlog.
+// The program's logging: records with a level, a target and a module path, admitted by a filter,
+// written as "LEVEL [module::path] message\n" to a per-run file behind an 8 KiB block.
 #pragma once
 
 #include <fmt/format.h>
@@ -52,18 +52,29 @@ class Filter {
   std::vector<Directive> directives_;  // longest prefix first
 };
 
+// Where a record comes from: the target, which the filter matches, and the module path, which the
+// line shows. Most records use one text for both.
+struct Origin {
+  Origin(std::string_view both) noexcept : target(both), module_path(both) {}
+  Origin(const char* both) noexcept : Origin(std::string_view(both)) {}
+  Origin(std::string_view of_target, std::string_view of_module) noexcept
+      : target(of_target), module_path(of_module) {}
+
+  std::string_view target;
+  std::string_view module_path;
+};
+
 // One line of the log file, line feed included.
 std::string format_line(Level level, std::string_view module_path, std::string_view message);
 
 // True when a record of this level and target would be written by the installed logger. Records
-// are formatted only after this says yes. False while nothing is installed.
+// are formatted only after this says yes. False while nothing is installed. Takes no lock.
 bool enabled(Level level, std::string_view target) noexcept;
 // True when the installed filter lets this level through for at least one target: a lock-free
 // first check for work that is worth skipping before the target is known.
 bool level_enabled(Level level) noexcept;
-// Writes the record if the installed filter admits it.
-void write(Level level, std::string_view target, std::string_view module_path,
-           std::string_view message);
+// Writes the record if the installed filter admits it, under the one lock a record takes.
+void write(Level level, Origin origin, std::string_view message);
 
 // Tuning of the file logger; the program uses the defaults, tests shorten or fix them.
 struct FileLoggerOptions {
@@ -94,8 +105,8 @@ class Logger {
 };
 
 // Starts logging to "<stem of program>_<%Y-%m-%d_%H-%M-%S>.log" in `directory`, buffered in
-// 8 KiB and flushed by a background thread every second. Fails on an invalid filter, a directory
-// that cannot hold the file, or when a logger (or a test capture) is already installed.
+// 8 KiB blocks and flushed by a background thread every second. Fails on an invalid filter, a
+// directory that cannot hold the file, or when a logger (or a test capture) is already installed.
 std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
                                                   std::string_view program_name,
                                                   std::string_view directory = ".",
@@ -134,10 +145,11 @@ class Capture {
 
 }  // namespace sparvik::log
 
-// Writes one record; the message is formatted only when the record is admitted.
-#define SPARVIK_LOG(level, target, module_path, ...)                                       \
-  do {                                                                                     \
-    if (::sparvik::log::enabled((level), (target))) {                                      \
-      ::sparvik::log::write((level), (target), (module_path), ::fmt::format(__VA_ARGS__)); \
-    }                                                                                      \
+// Writes one record; the message is formatted only when the record is admitted. `origin` is a
+// target, which then is the module path too, or a log::Origin(target, module_path).
+#define SPARVIK_LOG(level, origin, ...)                                                           \
+  do {                                                                                            \
+    if (::sparvik::log::enabled((level), ::sparvik::log::Origin(origin).target)) {                \
+      ::sparvik::log::write((level), ::sparvik::log::Origin(origin), ::fmt::format(__VA_ARGS__)); \
+    }                                                                                             \
   } while (0)

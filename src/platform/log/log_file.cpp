@@ -1,42 +1,68 @@
 #include "platform/log/log_file.hpp"
 
-#include <fcntl.h>
 #include <fmt/format.h>
 
-#include <cerrno>
-#include <filesystem>
+#include <cstdio>
+#include <utility>
+
+#include "platform/io/create_exclusive.hpp"
 
 namespace sparvik::log::detail {
-namespace {
-// More runs than this within one second are not a realistic case; give up rather than loop.
-constexpr unsigned kMaxAttempts = 1000;
-}  // namespace
 
-std::string log_file_stem(std::string_view program_name, const std::tm& local_time) {
+std::string log_file_name(std::string_view program_name, const std::tm& local_time) {
   std::string stem = std::filesystem::path(program_name).stem().string();
   if (stem.empty()) stem = "sparvik";
   char time_text[32];
   const std::size_t length =
       std::strftime(time_text, sizeof time_text, "%Y-%m-%d_%H-%M-%S", &local_time);
-  return fmt::format("{}_{}", stem, std::string_view(time_text, length));
+  return fmt::format("{}_{}.log", stem, std::string_view(time_text, length));
 }
 
-std::string log_file_path(std::string_view base_path, unsigned attempt) {
-  if (attempt == 0) return fmt::format("{}.log", base_path);
-  return fmt::format("{}_{}.log", base_path, attempt);
-}
+LogFile::LogFile(std::filesystem::path wanted, std::size_t block_size)
+    : wanted_(std::move(wanted)), path_(wanted_.string()), block_size_(block_size) {}
 
-std::expected<CreatedFile, IoError> create_unique_log_file(std::string_view base_path) {
-  for (unsigned attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    std::string path = log_file_path(base_path, attempt);
-    int fd;
-    do {
-      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return CreatedFile{fd, std::move(path)};
-    if (errno != EEXIST) return std::unexpected(IoError::from_errno());
+LogFile::~LogFile() {
+  if (!writer_) return;
+  if (auto closed = writer_->close(); !closed) {
+    report_once(fmt::format("cannot write log file \"{}\"", path_), closed.error());
   }
-  return std::unexpected(IoError::from_errno(EEXIST));
+}
+
+void LogFile::write(Level level, std::string_view, std::string_view module_path,
+                    std::string_view message) {
+  if (!ensure_created()) return;
+  if (auto written = writer_->write(format_line(level, module_path, message)); !written) {
+    report_once(fmt::format("cannot write log file \"{}\"", path_), written.error());
+  }
+}
+
+void LogFile::flush() {
+  if (!writer_) return;
+  if (auto flushed = writer_->flush(); !flushed) {
+    report_once(fmt::format("cannot write log file \"{}\"", path_), flushed.error());
+  }
+}
+
+bool LogFile::ensure_created() {
+  if (writer_) return true;
+  if (creation_failed_) return false;
+  auto created = io::create_exclusive(wanted_, 0644);
+  if (!created) {
+    creation_failed_ = true;
+    report_once(fmt::format("cannot create log file \"{}\"", path_), created.error());
+    return false;
+  }
+  path_ = std::move(created->path);
+  writer_.emplace(std::move(created->fd), block_size_);
+  return true;
+}
+
+void LogFile::report_once(std::string_view what, const IoError& error) {
+  if (reported_) return;
+  reported_ = true;
+  std::fputs(
+      fmt::format("Logging: {}: {}; records are being lost\n", what, error.display()).c_str(),
+      stderr);
 }
 
 }  // namespace sparvik::log::detail

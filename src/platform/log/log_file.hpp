@@ -1,29 +1,51 @@
-// Naming and creating the per-run log file.
+// The per-run log file: its name, and the destination that creates it on the first record and
+// collects lines in fixed-size blocks in front of it.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
-#include <expected>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/io/buffered_writer.hpp"
 #include "platform/io_error.hpp"
+#include "platform/log/dispatch.hpp"
 
 namespace sparvik::log::detail {
 
-// "<stem of program>_<%Y-%m-%d_%H-%M-%S>", the name without its ".log"; the stem is argument 0
-// without directory and extension.
-std::string log_file_stem(std::string_view program_name, const std::tm& local_time);
+// "<stem of program>_<%Y-%m-%d_%H-%M-%S>.log"; the stem is argument 0 without directory and
+// extension.
+std::string log_file_name(std::string_view program_name, const std::tm& local_time);
 
-// The path tried on attempt n: "<base>.log" first, then "<base>_<n>.log".
-std::string log_file_path(std::string_view base_path, unsigned attempt);
+// Like every destination, called under the record lock only.
+class LogFile final : public Destination {
+ public:
+  // `wanted` is the path to create; when another run of the same second holds it, a suffix "_1",
+  // "_2", ... goes before ".log".
+  LogFile(std::filesystem::path wanted, std::size_t block_size);
+  // Writes out what is buffered.
+  ~LogFile() override;
 
-struct CreatedFile {
-  int fd = -1;
-  std::string path;
+  void write(Level level, std::string_view target, std::string_view module_path,
+             std::string_view message) override;
+  void flush();
+
+  // The created file's path, or the first one it will be tried under.
+  const std::string& path() const noexcept { return path_; }
+
+ private:
+  bool ensure_created();
+  // Once per file: the run goes on without its log rather than stopping over it.
+  void report_once(std::string_view what, const IoError& error);
+
+  std::filesystem::path wanted_;
+  std::string path_;
+  std::size_t block_size_;
+  std::optional<io::BufferedWriter> writer_;
+  bool creation_failed_ = false;
+  bool reported_ = false;
 };
-
-// Creates the first free path of log_file_path's sequence. An existing file, left by another run
-// started in the same second, is never opened, so that run's log stays intact.
-std::expected<CreatedFile, IoError> create_unique_log_file(std::string_view base_path);
 
 }  // namespace sparvik::log::detail

@@ -9,10 +9,11 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/io/descriptor_io.hpp"
+#include "platform/io/unique_fd.hpp"
 #include "platform/serial/deadline.hpp"
 #include "platform/serial/line_rate.hpp"
 #include "platform/serial/serial_port.hpp"
-#include "platform/serial/unique_fd.hpp"
 
 namespace sparvik::serial {
 
@@ -76,13 +77,17 @@ IoError timed_out() {
   return IoError::custom(IoErrorKind::TimedOut, "Operation timed out");
 }
 
+bool would_block(const IoError& error) {
+  return error.code == EAGAIN || error.code == EWOULDBLOCK;
+}
+
 bool line_down(short events) {
   return (events & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 class TermiosPort final : public Port {
  public:
-  TermiosPort(UniqueFd fd, std::chrono::milliseconds timeout)
+  TermiosPort(io::UniqueFd fd, std::chrono::milliseconds timeout)
       : fd_(std::move(fd)), timeout_(timeout) {}
 
   std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer) override {
@@ -90,11 +95,11 @@ class TermiosPort final : public Port {
     const Deadline deadline(timeout_);
     bool hang_up_seen = false;
     for (;;) {
-      const ssize_t n = ::read(fd_.get(), buffer.data(), buffer.size());
-      if (n > 0) return static_cast<std::size_t>(n);
-      if (n == 0) return std::unexpected(hung_up());  // end of file: the other end is gone
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) return std::unexpected(IoError::from_errno());
+      auto got = io::read_some(fd_.get(),
+                               std::span(reinterpret_cast<char*>(buffer.data()), buffer.size()));
+      if (got && *got > 0) return *got;
+      if (got) return std::unexpected(hung_up());  // end of file: the other end is gone
+      if (!would_block(got.error())) return std::unexpected(std::move(got.error()));
       // Nothing waiting after the poll reported a hang-up or error: no data will come.
       if (hang_up_seen) return std::unexpected(hung_up());
 
@@ -109,15 +114,14 @@ class TermiosPort final : public Port {
     const Deadline deadline(timeout_);
     std::size_t written = 0;
     while (written < data.size()) {
-      const ssize_t n = ::write(fd_.get(), data.data() + written, data.size() - written);
-      if (n > 0) {
-        written += static_cast<std::size_t>(n);
+      auto taken = io::write_some(
+          fd_.get(), std::string_view(reinterpret_cast<const char*>(data.data()) + written,
+                                      data.size() - written));
+      if (taken && *taken > 0) {
+        written += *taken;
         continue;
       }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-        return std::unexpected(IoError::from_errno());
-      }
+      if (!taken && !would_block(taken.error())) return std::unexpected(std::move(taken.error()));
       auto events = poll_until(fd_.get(), POLLOUT, deadline);
       if (!events) return std::unexpected(events.error());
       if (*events == 0) {
@@ -130,7 +134,7 @@ class TermiosPort final : public Port {
   }
 
  private:
-  UniqueFd fd_;
+  io::UniqueFd fd_;
   std::chrono::milliseconds timeout_;
 };
 
@@ -144,7 +148,7 @@ std::expected<std::unique_ptr<Port>, SerialError> open_port(std::string_view nam
   }
   // Non-blocking so that neither the open (waiting for carrier) nor any later call can hang:
   // every wait is a poll() with the port's time-out.
-  UniqueFd fd(::open(std::string(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  io::UniqueFd fd(::open(std::string(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) return std::unexpected(open_error(errno));
 
   termios tio{};

@@ -30,7 +30,7 @@ bool crash_hook_pushed = false;
 void restore_on_crash() noexcept {
   int expected = Active;
   if (!state.compare_exchange_strong(expected, Inactive)) return;
-  write_all(STDOUT_FILENO, leave_sequence.view());
+  best_effort_signal_safe_write(STDOUT_FILENO, leave_sequence.view());
   if (termios_saved) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_termios);
 }
 
@@ -92,7 +92,7 @@ void restore() noexcept {
   if (!state.compare_exchange_strong(expected, Inactive)) return;
   if (::endwin() == ERR) {
     std::fputs("Failed to restore terminal: endwin failed\n", stderr);
-    write_all(STDOUT_FILENO, leave_sequence.view());
+    best_effort_signal_safe_write(STDOUT_FILENO, leave_sequence.view());
     if (termios_saved) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_termios);
   }
   ::delscreen(screen);

@@ -49,25 +49,25 @@ TEST(FileLogger, NamesTheFileAfterProgramAndStartTime) {
                   R"(sparvik_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.log)"));
 }
 
-TEST(FileLogger, FileIsCreatedByFirstRecordAndFilledWhenBufferIsFull) {
+TEST(FileLogger, FileIsCreatedByFirstRecordAndWrittenInWholeBlocks) {
   const TempDir dir("sparvik-log");
   std::optional<Logger> logger = start(dir, never_flushing());
   EXPECT_TRUE(dir.file_paths().empty());
 
-  // "INFO [m] " + 90 characters + "\n": 100 bytes a line, 81 lines fit into 8192 bytes.
+  // "INFO [m] " + 90 characters + "\n": 100 bytes a line, so the 82nd line fills the 8192 bytes.
   auto line_message = [](int i) { return fmt::format("{:090}", i); };
   std::string all;
   for (int i = 0; i < 81; ++i) {
-    write(Level::Info, "sparvik::scan", "m", line_message(i));
+    write(Level::Info, Origin("sparvik::scan", "m"), line_message(i));
     all += format_line(Level::Info, "m", line_message(i));
   }
   const std::string path = logger->file_name();
   ASSERT_EQ(dir.file_paths(), std::vector<std::filesystem::path>{path});
   EXPECT_EQ(read_file(path), "");
 
-  write(Level::Info, "sparvik::scan", "m", line_message(81));
-  EXPECT_EQ(read_file(path), all);
+  write(Level::Info, Origin("sparvik::scan", "m"), line_message(81));
   all += format_line(Level::Info, "m", line_message(81));
+  EXPECT_EQ(read_file(path), all.substr(0, 8192));
 
   logger.reset();
   EXPECT_EQ(read_file(path), all);
@@ -75,22 +75,25 @@ TEST(FileLogger, FileIsCreatedByFirstRecordAndFilledWhenBufferIsFull) {
 
 TEST(FileLogger, LineLongerThanBufferFollowsWhatIsBuffered) {
   const TempDir dir("sparvik-log");
-  Logger logger = start(dir, never_flushing());
-  const std::string long_message(10000, 'x');
-  write(Level::Warn, "sparvik::scan", "a", "short");
-  write(Level::Error, "sparvik::scan", "b", long_message);
-  EXPECT_EQ(read_file(logger.file_name()),
-            "WARN [a] short\n" + format_line(Level::Error, "b", long_message));
+  std::optional<Logger> logger = start(dir, never_flushing());
+  const std::string long_message(20000, 'x');
+  write(Level::Warn, Origin("sparvik::scan", "a"), "short");
+  write(Level::Error, Origin("sparvik::scan", "b"), long_message);
+  const std::string all = "WARN [a] short\n" + format_line(Level::Error, "b", long_message);
+  const std::string path = logger->file_name();
+  EXPECT_EQ(read_file(path), all.substr(0, 2 * 8192));
+  logger.reset();
+  EXPECT_EQ(read_file(path), all);
 }
 
 TEST(FileLogger, ShutdownWritesOutOnlyAdmittedRecords) {
   const TempDir dir("sparvik-log");
   std::optional<Logger> logger = start(dir, never_flushing());
-  SPARVIK_LOG(Level::Info, "info", "sparvik", "Logging started");
-  SPARVIK_LOG(Level::Debug, "sparvik::scan", "sparvik::scan", "dropped {}", 1);
-  SPARVIK_LOG(Level::Trace, "sparvik::structs", "sparvik::structs", "Progress: {}", 5);
-  SPARVIK_LOG(Level::Trace, "my::critical::module", "my::critical::module", "kept {}", 2);
-  SPARVIK_LOG(Level::Error, "sparvik::ui", "sparvik::ui", "failed: {}", "port");
+  SPARVIK_LOG(Level::Info, Origin("info", "sparvik"), "Logging started");
+  SPARVIK_LOG(Level::Debug, "sparvik::scan", "dropped {}", 1);
+  SPARVIK_LOG(Level::Trace, "sparvik::structs", "Progress: {}", 5);
+  SPARVIK_LOG(Level::Trace, "my::critical::module", "kept {}", 2);
+  SPARVIK_LOG(Level::Error, "sparvik::ui", "failed: {}", "port");
   const std::string path = logger->file_name();
   logger.reset();
   EXPECT_EQ(read_file(path),
@@ -103,7 +106,7 @@ TEST(FileLogger, ShutdownWritesOutOnlyAdmittedRecords) {
 TEST(FileLogger, FlusherWritesBufferedLinesWithoutShutdown) {
   const TempDir dir("sparvik-log");
   Logger logger = start(dir);  // the program's one-second interval
-  write(Level::Info, "info", "sparvik", "Logging started");
+  write(Level::Info, Origin("info", "sparvik"), "Logging started");
   const std::string expected = "INFO [sparvik] Logging started\n";
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   std::string content;
@@ -121,7 +124,7 @@ TEST(FileLogger, SecondRunInTheSameSecondKeepsTheFirstLog) {
   std::vector<std::string> names;
   for (std::string_view message : {"first run", "second run", "third run"}) {
     Logger logger = start(dir, options);
-    write(Level::Info, "info", "sparvik", message);
+    write(Level::Info, Origin("info", "sparvik"), message);
     names.push_back(logger.file_name());
   }
   ASSERT_EQ(names.size(), 3u);
@@ -145,7 +148,7 @@ TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
     for (int t = 0; t < kThreads; ++t) {
       writers.emplace_back([t] {
         for (int i = 0; i < kRecords; ++i) {
-          SPARVIK_LOG(Level::Info, "sparvik::scan", "sparvik::scan", "thread {} record {}", t, i);
+          SPARVIK_LOG(Level::Info, "sparvik::scan", "thread {} record {}", t, i);
         }
       });
     }
@@ -218,7 +221,7 @@ TEST(FileLogger, UncreatableFileIsReportedOnceAndLoggingGoesOn) {
   std::filesystem::remove(doomed);
 
   ::testing::internal::CaptureStderr();
-  for (int i = 0; i < 3; ++i) write(Level::Info, "info", "sparvik", "lost");
+  for (int i = 0; i < 3; ++i) write(Level::Info, Origin("info", "sparvik"), "lost");
   logger.reset();
   const std::string reported = ::testing::internal::GetCapturedStderr();
 

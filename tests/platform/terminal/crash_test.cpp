@@ -22,7 +22,7 @@ namespace sparvik {
 namespace {
 
 void restore_marker() noexcept {
-  write_all(STDERR_FILENO, "[terminal restored]\n");
+  best_effort_signal_safe_write(STDERR_FILENO, "[terminal restored]\n");
 }
 
 void install_with_marker() {
@@ -90,7 +90,7 @@ TEST_F(CrashTest, FatalWorksWithoutInstalledHooks) {
 }
 
 void second_marker() noexcept {
-  write_all(STDERR_FILENO, "[pushed last]\n");
+  best_effort_signal_safe_write(STDERR_FILENO, "[pushed last]\n");
 }
 
 TEST_F(CrashTest, NewestHookRunsFirst) {
