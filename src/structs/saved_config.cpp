@@ -56,7 +56,7 @@ std::uint64_t number(const SavedConfig& config, const Key& key) {
 }
 void set_number(SavedConfig& config, const Key& key, std::uint64_t value) {
   if (const auto* member = std::get_if<U32Member>(&key.member)) {
-    config.**member = static_cast<std::uint32_t>(value);
+    config.** member = static_cast<std::uint32_t>(value);
   } else {
     config.*std::get<U64Member>(key.member) = value;
   }
@@ -106,7 +106,7 @@ std::string basic_string(std::string_view text) {
 
 const char* expected_name(const Key& key) {
   constexpr std::array<const char*, std::variant_size_v<Key::Member>> names{"a string", "u32",
-                                                                             "u64"};
+                                                                            "u64"};
   return names[key.member.index()];
 }
 
@@ -140,13 +140,12 @@ std::string describe(const toml::node& node) {
 TomlReadError rejection(std::string_view problem, const toml::node& node, const Key& key) {
   const auto& at = node.source().begin;
   return TomlReadError{fmt::format("{}: {}, expected {} for key `{}` at line {}, column {}",
-                                   problem, describe(node), expected_name(key), key.name,
-                                   at.line, at.column)};
+                                   problem, describe(node), expected_name(key), key.name, at.line,
+                                   at.column)};
 }
 
 // Checks one present value and stores it into `config`.
-std::optional<TomlReadError> read_key(const toml::node& node, const Key& key,
-                                      SavedConfig& config) {
+std::optional<TomlReadError> read_key(const toml::node& node, const Key& key, SavedConfig& config) {
   if (is_text(key)) {
     if (!node.is_string()) return rejection("invalid type", node, key);
     config.*std::get<TextMember>(key.member) = node.as_string()->get();

@@ -1,10 +1,9 @@
 // Reading and writing "config.toml" with POSIX calls, so that each failure keeps its errno and
 // the file is closed on every path.
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <fmt/format.h>
 
 #include <cerrno>
 #include <utility>

@@ -3,7 +3,6 @@
 #include "structs/saved_config.hpp"
 
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -394,22 +393,20 @@ TEST_F(SavedConfigFile, HostileFilesAreRefusedPromptly) {
   } cases[] = {
       {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
        SparvikError::Kind::OpenOutput, "not a regular file"},
-      {"link to /dev/zero",
-       [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+      {"link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
        SparvikError::Kind::OpenOutput, "not a regular file"},
       {"one byte over the limit",
        [&](const fs::path& p) { put(p, padded(com3_text, max_config_file_size + 1)); },
        SparvikError::Kind::OpenOutput, "File too large"},
-      {"100 MB",
-       [&](const fs::path& p) { fs::resize_file((put(p, com3_text), p), 100'000'000); },
+      {"100 MB", [&](const fs::path& p) { fs::resize_file((put(p, com3_text), p), 100'000'000); },
        SparvikError::Kind::OpenOutput, "File too large"},
       {"one dotted key at the limit",
        [&](const fs::path& p) { put(p, dotted(max_config_file_size)); },
        SparvikError::Kind::InvalidConfig, "nested deeper than"},
       {"deep inline tables", [&](const fs::path& p) { put(p, inline_tables); },
        SparvikError::Kind::InvalidConfig, "nested deeper than"},
-      {"deep arrays", [&](const fs::path& p) { put(p, arrays); },
-       SparvikError::Kind::InvalidConfig, "nested deeper than"},
+      {"deep arrays", [&](const fs::path& p) { put(p, arrays); }, SparvikError::Kind::InvalidConfig,
+       "nested deeper than"},
       {"two byte-order marks",
        [&](const fs::path& p) { put(p, std::string("\xEF\xBB\xBF\xEF\xBB\xBF") + com3_text); },
        SparvikError::Kind::InvalidConfig, "byte-order mark"},

@@ -61,9 +61,8 @@ TEST(TomlNesting, DeepTextIsRefusedWithItsLine) {
       {"inline tables", "x = " + repeated("{ a = ", too_deep) + "1" + repeated(" }", too_deep)},
       {"arrays", "x = " + repeated("[", too_deep) + repeated("]", too_deep)},
       {"arrays over lines", "x = [\n" + repeated("[\n", too_deep) + repeated("]\n", too_deep)},
-      {"dotted keys inside inline tables",
-       "x = { " + dotted_key(too_deep / 2 + 1) + " = { " + dotted_key(too_deep / 2 + 1) +
-           " = 1 } }"},
+      {"dotted keys inside inline tables", "x = { " + dotted_key(too_deep / 2 + 1) + " = { " +
+                                               dotted_key(too_deep / 2 + 1) + " = 1 } }"},
   };
   for (const auto& c : cases) {
     const std::string text = settings + c.text;
@@ -81,8 +80,8 @@ TEST(TomlNesting, LimitIsExact) {
   const std::string at_limit = dotted_key(max_toml_nesting + 1) + " = 1\n";
   EXPECT_FALSE(find_deep_nesting(at_limit));
   EXPECT_TRUE(find_deep_nesting(dotted_key(max_toml_nesting + 2) + " = 1\n"));
-  const std::string brackets = "x = " + repeated("[", max_toml_nesting) +
-                               repeated("]", max_toml_nesting) + "\n";
+  const std::string brackets =
+      "x = " + repeated("[", max_toml_nesting) + repeated("]", max_toml_nesting) + "\n";
   EXPECT_FALSE(find_deep_nesting(brackets));
   EXPECT_TRUE(find_deep_nesting("x = [" + brackets.substr(4) + "]\n"));
 }
