@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "structs/debug_tree.hpp"
-#include "structs/toml_nesting.hpp"
+#include "structs/toml_prescan.hpp"
 #include "structs/utf8.hpp"
 
 namespace sparvik {
@@ -193,9 +193,9 @@ std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text) {
   if (text.starts_with(utf8_bom)) {
     return std::unexpected(TomlReadError{"unexpected second byte-order mark at line 1, column 1"});
   }
-  if (const auto deep = find_deep_nesting(text)) {
-    return std::unexpected(TomlReadError{fmt::format(
-        "tables or arrays nested deeper than {} levels at line {}", max_toml_nesting, deep->line)});
+  if (const auto refusal = prescan_toml(text)) {
+    return std::unexpected(TomlReadError{
+        fmt::format("refused before parsing: {} at line {}", refusal->reason, refusal->line)});
   }
 
   toml::table table;

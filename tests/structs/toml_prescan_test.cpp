@@ -1,6 +1,7 @@
-// The nesting bound taken before TOML text is parsed: deep text is refused, flat text whose
-// strings and comments hold dots and brackets is not.
-#include "structs/toml_nesting.hpp"
+// The look taken at TOML text before it is parsed: deep nesting and non-ASCII characters where
+// the parser tests for whitespace are refused; flat text whose strings and comments hold dots,
+// brackets and any characters is not.
+#include "structs/toml_prescan.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ const std::string settings =
     "port = \"COM3\"\nbaudrate = 115200\nstart_frequency = 240\nstop_frequency = 960\n"
     "points = 10001\nrepeat = 1\n";
 
-TEST(TomlNesting, FlatTextWithDotsAndBracketsInStringsAndCommentsPasses) {
+TEST(TomlPrescan, FlatTextWithAnythingInStringsAndCommentsPasses) {
   const std::string cases[] = {
       settings,
       "port = \"" + repeated("a.[{", 200) + "\"\n" + settings.substr(settings.find('\n') + 1),
@@ -36,17 +37,19 @@ TEST(TomlNesting, FlatTextWithDotsAndBracketsInStringsAndCommentsPasses) {
       settings + "raw = '''" + repeated("'.'.[", 50) + "''''\n",
       settings + "floats = [" + repeated("1.5, ", 200) + "2.5]\n",
       settings + "times = [" + repeated("1979-05-27T07:32:00.999Z, ", 50) + "0]\n",
-      settings + repeated("\"quoted.key.with.dots\" = 1\n", 1),
+      settings + "\"quoted.key.with.dots\" = 1\n",
+      settings + "# caf\xc3\xa9 \xc2\xa0 \xe3\x80\x80\n\"k\xc3\xa9y\" = 'm\xc3\xa9'\n",
+      settings + "ml = \"\"\"\n\xc3\xa9 \\\n  x\xc3\xa9\\n\\\\\xc3\xa9\"\"\"\n",
       settings + "[t.t.t]\n" + dotted_key(3) + " = { b.c = [[1.5], [2.5]] }\n",
   };
   for (const auto& text : cases) {
-    EXPECT_FALSE(find_deep_nesting(text)) << text.substr(0, 200);
+    EXPECT_FALSE(prescan_toml(text)) << text.substr(0, 200);
     // The parser agrees that these are well-formed.
     EXPECT_TRUE(from_toml(text)) << text.substr(0, 200) << "\n" << from_toml(text).error().message;
   }
 }
 
-TEST(TomlNesting, DeepTextIsRefusedWithItsLine) {
+TEST(TomlPrescan, DeepTextIsRefusedWithItsLine) {
   const std::size_t too_deep = max_toml_nesting + 1;
   const struct {
     const char* name;
@@ -66,24 +69,55 @@ TEST(TomlNesting, DeepTextIsRefusedWithItsLine) {
   };
   for (const auto& c : cases) {
     const std::string text = settings + c.text;
-    const auto deep = find_deep_nesting(text);
+    const auto deep = prescan_toml(text);
     ASSERT_TRUE(deep) << c.name;
     EXPECT_GE(deep->line, 7u) << c.name;
     const auto config = from_toml(text);
     ASSERT_FALSE(config) << c.name;
-    EXPECT_NE(config.error().message.find("nested deeper than"), std::string::npos)
+    EXPECT_NE(config.error().message.find("nested too deep"), std::string::npos)
         << c.name << ": " << config.error().message;
   }
 }
 
-TEST(TomlNesting, LimitIsExact) {
+// The parser asks of these characters whether they are whitespace, a test that is undefined for
+// many code points in the library.
+TEST(TomlPrescan, NonAsciiWhereTheParserTestsForWhitespaceIsRefused) {
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"in a date",
+       "d = 2024-01-01T0\xd0\xbd"
+       "00:00Z\n"},
+      {"bare key", "k\xc3\xa9y = 1\n"},
+      {"after a value", "x = 1\xc2\xa0\n"},
+      {"after a line-ending backslash", "x = \"\"\"\\\n   \xc3\xa9\"\"\"\n"},
+      {"after a backslash, multi-line", "x = \"\"\"\\\xc3\xa9\"\"\"\n"},
+      {"after a backslash", "x = \"\\\xc3\xa9\"\n"},
+      {"in a quote glued to a value", "x = 1\"\"\"\xef\xbb\xb6\"\"\"\n"},
+      {"in a quote glued to a key", "k'\xc3\xa9' = 1\n"},
+      {"in a quote inside a bare value", "x = 5x0p[\"\xef\xba\xbf\"\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = settings + c.text;
+    const auto refusal = prescan_toml(text);
+    ASSERT_TRUE(refusal) << c.name;
+    EXPECT_EQ(refusal->line, 7u) << c.name;
+    const auto config = from_toml(text);
+    ASSERT_FALSE(config) << c.name;
+    EXPECT_NE(config.error().message.find("non-ASCII"), std::string::npos)
+        << c.name << ": " << config.error().message;
+  }
+}
+
+TEST(TomlPrescan, NestingLimitIsExact) {
   const std::string at_limit = dotted_key(max_toml_nesting + 1) + " = 1\n";
-  EXPECT_FALSE(find_deep_nesting(at_limit));
-  EXPECT_TRUE(find_deep_nesting(dotted_key(max_toml_nesting + 2) + " = 1\n"));
+  EXPECT_FALSE(prescan_toml(at_limit));
+  EXPECT_TRUE(prescan_toml(dotted_key(max_toml_nesting + 2) + " = 1\n"));
   const std::string brackets =
       "x = " + repeated("[", max_toml_nesting) + repeated("]", max_toml_nesting) + "\n";
-  EXPECT_FALSE(find_deep_nesting(brackets));
-  EXPECT_TRUE(find_deep_nesting("x = [" + brackets.substr(4) + "]\n"));
+  EXPECT_FALSE(prescan_toml(brackets));
+  EXPECT_TRUE(prescan_toml("x = [" + brackets.substr(4) + "]\n"));
 }
 
 }  // namespace
