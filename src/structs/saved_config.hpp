@@ -37,7 +37,8 @@ std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text);
 // "config.toml" in the working directory; `path` exists for tests.
 // read_config: ConfigNotFound (cannot open), OpenOutput (not a regular file, larger than
 // max_config_file_size, cannot read, not UTF-8), InvalidConfig.
-// write_config: SerializeError (cannot render), KeyPress (cannot create, write or close).
+// write_config: SerializeError (cannot render), KeyPress (not a file or link, cannot create,
+// write, sync or rename the new file); on any failure the old file is left as it was.
 std::expected<SavedConfig, SparvikError> read_config(
     const std::filesystem::path& path = config_file_name);
 std::expected<void, SparvikUIError> write_config(
