@@ -83,7 +83,17 @@ std::string debug_quote(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 2);
   out.push_back('"');
-  for (unsigned char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    // U+0080 to U+009F, the second block of control characters, is C2 80 to C2 9F in UTF-8.
+    if (c == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        out += fmt::format("\\u{{{:x}}}", next);
+        ++i;
+        continue;
+      }
+    }
     switch (c) {
       case '"':
         out += "\\\"";

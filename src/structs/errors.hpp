@@ -3,6 +3,7 @@
 // names the cause it wraps through source().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -54,6 +55,8 @@ class SparvikError {
     LoggerError,
     SendError,
   };
+  // Names the last kind: the text tables in errors.cpp are checked against it.
+  static constexpr std::size_t kind_count = static_cast<std::size_t>(Kind::SendError) + 1;
 
   static SparvikError ParseBeggining(std::string text);
   static SparvikError ParseEnd(std::string text);
@@ -107,8 +110,10 @@ class SparvikUIError {
     NoErrorSpecified,
     SerializeError,
   };
+  // Names the last kind: the text tables in errors.cpp are checked against it.
+  static constexpr std::size_t kind_count = static_cast<std::size_t>(Kind::SerializeError) + 1;
 
-  // Where a missing prepared item was noticed: item name, line, file.
+  // Where a missing prepared item was noticed: item name, line, file (see unprepared_items.hpp).
   struct ItemLocation {
     const char* item;
     std::uint32_t line;
@@ -116,8 +121,7 @@ class SparvikUIError {
   };
 
   static SparvikUIError MenuSelectionError();
-  static SparvikUIError UninitializedItemList(const char* item, std::uint32_t line,
-                                              const char* file);
+  static SparvikUIError UninitializedItemList(ItemLocation at);
   static SparvikUIError KeyPress(IoError error);
   static SparvikUIError NoPortSelected();
   static SparvikUIError ScanError(SparvikError error);

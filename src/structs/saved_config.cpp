@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include "structs/debug_tree.hpp"
+#include "structs/toml_prescan.hpp"
 #include "structs/utf8.hpp"
 
 namespace sparvik {
@@ -22,20 +24,43 @@ constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 constexpr std::uint64_t largest_toml_integer =
     static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 
-enum class FieldType { Text, U32, U64 };
-struct Field {
-  std::string_view key;
-  FieldType type;
+// One row per key, in field order: the order of the lines written and the order in which a
+// missing key is reported. `limit` is the largest value read or written (a TOML integer is
+// signed 64-bit); the text key has none.
+using TextMember = std::string SavedConfig::*;
+using U32Member = std::uint32_t SavedConfig::*;
+using U64Member = std::uint64_t SavedConfig::*;
+struct Key {
+  using Member = std::variant<TextMember, U32Member, U64Member>;  // also the key's type
+  std::string_view name;
+  Member member;
+  std::uint64_t limit;
 };
-// Field order: also the order in which a missing key is reported.
-constexpr std::array<Field, 6> fields{{
-    {"port", FieldType::Text},
-    {"baudrate", FieldType::U32},
-    {"start_frequency", FieldType::U64},
-    {"stop_frequency", FieldType::U64},
-    {"points", FieldType::U64},
-    {"repeat", FieldType::U64},
+constexpr std::uint64_t largest_u32 = std::numeric_limits<std::uint32_t>::max();
+constexpr std::array<Key, 6> keys{{
+    {"port", &SavedConfig::port, 0},
+    {"baudrate", &SavedConfig::baudrate, largest_u32},
+    {"start_frequency", &SavedConfig::start_frequency, largest_toml_integer},
+    {"stop_frequency", &SavedConfig::stop_frequency, largest_toml_integer},
+    {"points", &SavedConfig::points, largest_toml_integer},
+    {"repeat", &SavedConfig::repeat, largest_toml_integer},
 }};
+
+bool is_text(const Key& key) {
+  return std::holds_alternative<TextMember>(key.member);
+}
+// The value of a numeric key, and storing one already checked against the key's limit.
+std::uint64_t number(const SavedConfig& config, const Key& key) {
+  if (const auto* member = std::get_if<U32Member>(&key.member)) return config.**member;
+  return config.*std::get<U64Member>(key.member);
+}
+void set_number(SavedConfig& config, const Key& key, std::uint64_t value) {
+  if (const auto* member = std::get_if<U32Member>(&key.member)) {
+    config.** member = static_cast<std::uint32_t>(value);
+  } else {
+    config.*std::get<U64Member>(key.member) = value;
+  }
+}
 
 // A TOML basic string. Quotes, backslashes and control characters are escaped; everything else,
 // non-ASCII text included, is written as it is.
@@ -79,16 +104,10 @@ std::string basic_string(std::string_view text) {
   return out;
 }
 
-const char* expected_name(FieldType type) {
-  switch (type) {
-    case FieldType::Text:
-      return "a string";
-    case FieldType::U32:
-      return "u32";
-    case FieldType::U64:
-      return "u64";
-  }
-  return "";
+const char* expected_name(const Key& key) {
+  constexpr std::array<const char*, std::variant_size_v<Key::Member>> names{"a string", "u32",
+                                                                            "u64"};
+  return names[key.member.index()];
 }
 
 // How a value is named in a rejection: its kind, and the value itself where it is short.
@@ -118,74 +137,66 @@ std::string describe(const toml::node& node) {
   return "value";
 }
 
-TomlReadError rejection(std::string_view problem, const toml::node& node, const Field& field) {
+TomlReadError rejection(std::string_view problem, const toml::node& node, const Key& key) {
   const auto& at = node.source().begin;
   return TomlReadError{fmt::format("{}: {}, expected {} for key `{}` at line {}, column {}",
-                                   problem, describe(node), expected_name(field.type), field.key,
-                                   at.line, at.column)};
+                                   problem, describe(node), expected_name(key), key.name, at.line,
+                                   at.column)};
 }
 
 // Checks one present value and stores it into `config`.
-std::optional<TomlReadError> read_field(const toml::node& node, const Field& field,
-                                        SavedConfig& config) {
-  if (field.type == FieldType::Text) {
-    if (!node.is_string()) return rejection("invalid type", node, field);
-    config.port = node.as_string()->get();
+std::optional<TomlReadError> read_key(const toml::node& node, const Key& key, SavedConfig& config) {
+  if (is_text(key)) {
+    if (!node.is_string()) return rejection("invalid type", node, key);
+    config.*std::get<TextMember>(key.member) = node.as_string()->get();
     return std::nullopt;
   }
-  if (!node.is_integer()) return rejection("invalid type", node, field);
+  if (!node.is_integer()) return rejection("invalid type", node, key);
   const std::int64_t value = node.as_integer()->get();
-  const std::uint64_t limit = field.type == FieldType::U32
-                                  ? std::numeric_limits<std::uint32_t>::max()
-                                  : largest_toml_integer;
-  if (value < 0 || static_cast<std::uint64_t>(value) > limit) {
-    return rejection("invalid value", node, field);
+  if (value < 0 || static_cast<std::uint64_t>(value) > key.limit) {
+    return rejection("invalid value", node, key);
   }
-  const auto unsigned_value = static_cast<std::uint64_t>(value);
-  if (field.key == "baudrate") {
-    config.baudrate = static_cast<std::uint32_t>(unsigned_value);
-  } else if (field.key == "start_frequency") {
-    config.start_frequency = unsigned_value;
-  } else if (field.key == "stop_frequency") {
-    config.stop_frequency = unsigned_value;
-  } else if (field.key == "points") {
-    config.points = unsigned_value;
-  } else {
-    config.repeat = unsigned_value;
-  }
+  set_number(config, key, static_cast<std::uint64_t>(value));
   return std::nullopt;
 }
 
 }  // namespace
 
 std::expected<std::string, TomlWriteError> to_toml(const SavedConfig& config) {
-  // TOML text is UTF-8 throughout; a name that is not could never be read back.
-  if (!is_valid_utf8(config.port)) {
-    return std::unexpected(TomlWriteError{"the value of key `port` is not valid UTF-8"});
-  }
-  const std::array<std::pair<std::string_view, std::uint64_t>, 4> numbers{{
-      {"start_frequency", config.start_frequency},
-      {"stop_frequency", config.stop_frequency},
-      {"points", config.points},
-      {"repeat", config.repeat},
-  }};
-  for (const auto& [key, value] : numbers) {
-    if (value > largest_toml_integer) {
+  std::string text;
+  for (const auto& key : keys) {
+    if (is_text(key)) {
+      const std::string& value = config.*std::get<TextMember>(key.member);
+      // TOML text is UTF-8 throughout; a name that is not could never be read back.
+      if (!is_valid_utf8(value)) {
+        return std::unexpected(
+            TomlWriteError{fmt::format("the value of key `{}` is not valid UTF-8", key.name)});
+      }
+      text += fmt::format("{} = {}\n", key.name, basic_string(value));
+      continue;
+    }
+    const std::uint64_t value = number(config, key);
+    if (value > key.limit) {
       return std::unexpected(TomlWriteError{
           fmt::format("out-of-range value for u64 type: {} does not fit in a TOML integer "
                       "(key `{}`)",
-                      value, key)});
+                      value, key.name)});
     }
+    text += fmt::format("{} = {}\n", key.name, value);
   }
-  return fmt::format(
-      "port = {}\nbaudrate = {}\nstart_frequency = {}\nstop_frequency = {}\npoints = {}\n"
-      "repeat = {}\n",
-      basic_string(config.port), config.baudrate, config.start_frequency, config.stop_frequency,
-      config.points, config.repeat);
+  return text;
 }
 
 std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text) {
   if (text.starts_with(utf8_bom)) text.remove_prefix(utf8_bom.size());
+  // The library skips a byte-order mark of its own accord; only one is allowed.
+  if (text.starts_with(utf8_bom)) {
+    return std::unexpected(TomlReadError{"unexpected second byte-order mark at line 1, column 1"});
+  }
+  if (const auto refusal = prescan_toml(text)) {
+    return std::unexpected(TomlReadError{
+        fmt::format("refused before parsing: {} at line {}", refusal->reason, refusal->line)});
+  }
 
   toml::table table;
   try {
@@ -199,11 +210,11 @@ std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text) {
   // A wrong value is reported before a missing key, and the first wrong one in the document.
   struct Present {
     const toml::node* node;
-    const Field* field;
+    const Key* key;
   };
   std::vector<Present> present;
-  for (const auto& field : fields) {
-    if (const toml::node* node = table.get(field.key)) present.push_back({node, &field});
+  for (const auto& key : keys) {
+    if (const toml::node* node = table.get(key.name)) present.push_back({node, &key});
   }
   std::ranges::sort(present, [](const Present& a, const Present& b) {
     const auto& pa = a.node->source().begin;
@@ -212,13 +223,13 @@ std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text) {
   });
 
   SavedConfig config;
-  for (const auto& [node, field] : present) {
-    if (auto error = read_field(*node, *field, config)) return std::unexpected(std::move(*error));
+  for (const auto& [node, key] : present) {
+    if (auto error = read_key(*node, *key, config)) return std::unexpected(std::move(*error));
   }
-  if (present.size() != fields.size()) {
-    for (const auto& field : fields) {
-      if (!table.contains(field.key)) {
-        return std::unexpected(TomlReadError{fmt::format("missing field `{}`", field.key)});
+  if (present.size() != keys.size()) {
+    for (const auto& key : keys) {
+      if (!table.contains(key.name)) {
+        return std::unexpected(TomlReadError{fmt::format("missing field `{}`", key.name)});
       }
     }
   }

@@ -1,6 +1,7 @@
 // The settings of the last started sweep, kept in "config.toml" in the working directory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -22,17 +23,22 @@ struct SavedConfig {
 };
 
 inline constexpr std::string_view config_file_name = "config.toml";
+// The program writes six short lines; a larger file is not one of ours and is not read.
+inline constexpr std::size_t max_config_file_size = 64 * 1024;
 
 // The record as TOML text: six "key = value" lines. Fails for a number past the largest TOML
 // integer and for a port name that is not UTF-8.
 std::expected<std::string, TomlWriteError> to_toml(const SavedConfig& config);
 // A TOML document (UTF-8, optionally starting with a byte-order mark) read under the settings
-// rules: all six keys, integers in range, other keys ignored.
+// rules: all six keys, integers in range, other keys ignored. Text nested deeper than a few
+// levels, or starting with two byte-order marks, is refused before it is parsed.
 std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text);
 
 // "config.toml" in the working directory; `path` exists for tests.
-// read_config: ConfigNotFound (cannot open), OpenOutput (cannot read, not UTF-8), InvalidConfig.
-// write_config: SerializeError (cannot render), KeyPress (cannot create, write or close).
+// read_config: ConfigNotFound (cannot open), OpenOutput (not a regular file, larger than
+// max_config_file_size, cannot read, not UTF-8), InvalidConfig.
+// write_config: SerializeError (cannot render), KeyPress (not a file or link, cannot create,
+// write, sync or rename the new file); on any failure the old file is left as it was.
 std::expected<SavedConfig, SparvikError> read_config(
     const std::filesystem::path& path = config_file_name);
 std::expected<void, SparvikUIError> write_config(

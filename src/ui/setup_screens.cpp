@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "structs/unprepared_items.hpp"
 #include "ui/screens.hpp"
 #include "widgets/core/layout.hpp"
 
@@ -45,10 +46,10 @@ widgets::Paragraph centred_line(std::string_view text) {
 Outcome draw_connection_setup(AppInfo& app, widgets::Frame& frame, widgets::Rect area) {
   // Both lookups come first so that a failing pass draws nothing of this screen.
   if (!app.port_list_widget) {
-    return std::unexpected(SparvikUIError::UninitializedItemList("Port", 305, "src/ui"));
+    return std::unexpected(SparvikUIError::UninitializedItemList(unprepared_item::port_widget));
   }
   if (!app.baudrate_list_widget) {
-    return std::unexpected(SparvikUIError::UninitializedItemList("Baud", 310, "src/ui"));
+    return std::unexpected(SparvikUIError::UninitializedItemList(unprepared_item::baud_widget));
   }
 
   const auto rows =

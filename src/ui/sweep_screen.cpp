@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/log/log.hpp"
+#include "structs/unprepared_items.hpp"
 #include "ui/screens.hpp"
 #include "widgets/core/layout.hpp"
 
@@ -50,7 +51,7 @@ Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect are
   const auto device = titled_box(info.scan_info.get(), "TinySA Info", widgets::Color::White);
 
   if (!app.progress_bar) {
-    return std::unexpected(SparvikUIError::UninitializedItemList("ProgressBar", 360, "src/ui"));
+    return std::unexpected(SparvikUIError::UninitializedItemList(unprepared_item::progress_bar));
   }
   widgets::LineGauge gauge = std::move(*app.progress_bar);
   app.progress_bar.reset();

@@ -1,4 +1,5 @@
 // Colours of the connection screen's two lists: the focused one White, the other DarkGray.
+#include "structs/unprepared_items.hpp"
 #include "ui_struct/app_info.hpp"
 
 namespace sparvik {
@@ -14,11 +15,12 @@ std::expected<void, SparvikUIError> AppInfo::update_color() {
   std::optional<widgets::List> ports = std::exchange(port_list_widget, std::nullopt);
   if (!ports) {
     return std::unexpected(
-        SparvikUIError::UninitializedItemList("Port List", 389, "src/ui_struct"));
+        SparvikUIError::UninitializedItemList(unprepared_item::port_list_colors));
   }
   std::optional<widgets::List> bauds = std::exchange(baudrate_list_widget, std::nullopt);
   if (!bauds) {
-    return std::unexpected(SparvikUIError::UninitializedItemList("Baudrate", 392, "src/ui_struct"));
+    return std::unexpected(
+        SparvikUIError::UninitializedItemList(unprepared_item::baudrate_list_colors));
   }
   port_list_widget = change_color("COM Ports", std::move(*ports), port_color);
   baudrate_list_widget = change_color("Baudrate", std::move(*bauds), baud_color);

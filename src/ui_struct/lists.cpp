@@ -1,6 +1,7 @@
 // The baud-rate table with its iterator, and the selections of the two lists.
 #include <fmt/format.h>
 
+#include "structs/unprepared_items.hpp"
 #include "ui_struct/app_info.hpp"
 #include "ui_struct/fatal_error.hpp"
 
@@ -31,7 +32,8 @@ BaudRateList BaudRateList::make_default() {
 
 std::expected<BaudRate, SparvikUIError> BaudRateList::selected_baudrate() const {
   if (!state.selected) {
-    return std::unexpected(SparvikUIError::UninitializedItemList("Baudrate", 244, "src/ui_struct"));
+    return std::unexpected(
+        SparvikUIError::UninitializedItemList(unprepared_item::baudrate_selection));
   }
   BaudRateIter rates;
   if (auto rate = rates.nth(*state.selected)) return *rate;

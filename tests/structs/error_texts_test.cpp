@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "structs/errors.hpp"
+#include "structs/unprepared_items.hpp"
 
 namespace sparvik {
 namespace {
@@ -173,7 +174,9 @@ std::vector<UIErrorRow> ui_error_rows() {
       {[] { return SparvikUIError::MenuSelectionError(); }, UK::MenuSelectionError,
        "An error occured while selecting a menu item", "MenuSelectionError",
        "An error occured while trying to select a menu item", std::nullopt},
-      {[] { return SparvikUIError::UninitializedItemList("Port", 305, "src/ui"); },
+      {[] {
+         return SparvikUIError::UninitializedItemList({"Port", 305, "src/ui"});
+       },
        UK::UninitializedItemList, "The item list (Port) wasn't initialyzed (src/ui:305)",
        R"(UninitializedItemList("Port", 305, "src/ui"))", "The item Port was left uninitialized",
        std::nullopt},
@@ -228,10 +231,30 @@ TEST(SparvikUIErrorTexts, EveryVariantRendersItsTextsAndSource) {
 }
 
 TEST(SparvikUIErrorTexts, OtherItemListChecksNameTheirItem) {
-  const auto error = SparvikUIError::UninitializedItemList("Port List", 389, "src/ui_struct");
+  const auto error = SparvikUIError::UninitializedItemList({"Port List", 389, "src/ui_struct"});
   EXPECT_EQ(error.display(), "The item list (Port List) wasn't initialyzed (src/ui_struct:389)");
   EXPECT_EQ(error.debug(), R"(UninitializedItemList("Port List", 389, "src/ui_struct"))");
   EXPECT_EQ(error.screen_text(), "The item Port List was left uninitialized");
+}
+
+TEST(SparvikUIErrorTexts, TheSixItemChecksKeepTheirFixedPlaces) {
+  const struct {
+    SparvikUIError::ItemLocation at;
+    const char* debug;
+  } cases[] = {
+      {unprepared_item::port_widget, R"(UninitializedItemList("Port", 305, "src/ui"))"},
+      {unprepared_item::baud_widget, R"(UninitializedItemList("Baud", 310, "src/ui"))"},
+      {unprepared_item::progress_bar, R"(UninitializedItemList("ProgressBar", 360, "src/ui"))"},
+      {unprepared_item::baudrate_selection,
+       R"(UninitializedItemList("Baudrate", 244, "src/ui_struct"))"},
+      {unprepared_item::port_list_colors,
+       R"(UninitializedItemList("Port List", 389, "src/ui_struct"))"},
+      {unprepared_item::baudrate_list_colors,
+       R"(UninitializedItemList("Baudrate", 392, "src/ui_struct"))"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SparvikUIError::UninitializedItemList(c.at).debug(), c.debug);
+  }
 }
 
 TEST(SparvikUIErrorTexts, ScanErrorShowsTheWrappedErrorsHintAndDisplay) {

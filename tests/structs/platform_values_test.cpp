@@ -25,6 +25,8 @@ TEST(DebugQuote, EscapesQuotesBackslashesAndControlCharacters) {
       {std::string("nul\0end", 7), R"("nul\0end")"},
       {"\x1b[0m", R"("\u{1b}[0m")"},
       {"\x7f", R"("\u{7f}")"},
+      {"c1 \xc2\x80 \xc2\x9b[0m \xc2\x9f", R"("c1 \u{80} \u{9b}[0m \u{9f}")"},
+      {"nbsp \xc2\xa0, lone \xc2", "\"nbsp \xc2\xa0, lone \xc2\""},
       {"caf\xc3\xa9 \xe2\x82\xac", "\"caf\xc3\xa9 \xe2\x82\xac\""},
   };
   for (const auto& c : cases) EXPECT_EQ(debug_quote(c.text), c.quoted) << c.quoted;

@@ -3,11 +3,16 @@
 #include "structs/saved_config.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -291,12 +296,131 @@ TEST_F(SavedConfigFile, UnwritablePlacesGiveKeyPressWithTheSystemError) {
   }
 }
 
-TEST_F(SavedConfigFile, FullDeviceGivesKeyPress) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  const auto written = write_config(com3(), "/dev/full");
+// Files in the directory besides the settings file: a failed write leaves no temporary behind.
+std::vector<std::string> names_in(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::ranges::sort(names);
+  return names;
+}
+
+TEST_F(SavedConfigFile, WriteThatFailsMidwayLeavesTheOldFile) {
+  const std::string old_text = with_line("points", "points = 77");
+  put(file(), old_text);
+  // A file size limit makes the write into the new file fail after its first bytes; the signal
+  // it would raise is ignored so that the write reports EFBIG instead.
+  struct sigaction ignore {};
+  struct sigaction previous_action {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous_action), 0);
+  rlimit previous_limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous_limit), 0);
+  rlimit small = previous_limit;
+  small.rlim_cur = 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const auto written = write_config(com3(), file());
+  ::setrlimit(RLIMIT_FSIZE, &previous_limit);
+  ::sigaction(SIGXFSZ, &previous_action, nullptr);
+
   ASSERT_FALSE(written);
   ASSERT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
-  EXPECT_EQ(written.error().payload<IoError>()->code, ENOSPC);
+  EXPECT_EQ(written.error().payload<IoError>()->code, EFBIG);
+  EXPECT_EQ(test_support::read_file(file()), old_text);
+  EXPECT_EQ(names_in(dir_.path()), std::vector<std::string>{"config.toml"});
+}
+
+TEST_F(SavedConfigFile, NewFileHasTheUsualModeAndReplacesALinkNotItsTarget) {
+  const mode_t previous_mask = ::umask(022);
+  put(file("elsewhere.toml"), "old");
+  fs::create_symlink("elsewhere.toml", file());
+  const auto written = write_config(com3(), file());
+  ::umask(previous_mask);
+  ASSERT_TRUE(written) << written.error().debug();
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file())));
+  EXPECT_EQ(test_support::read_file(file()), com3_text);
+  EXPECT_EQ(test_support::read_file(file("elsewhere.toml")), "old");
+  EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
+}
+
+TEST_F(SavedConfigFile, FifoInItsPlaceIsNeitherWrittenNorReplaced) {
+  ASSERT_EQ(::mkfifo(file().c_str(), 0644), 0);
+  const auto written = write_config(com3(), file());
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
+  EXPECT_TRUE(fs::is_fifo(file()));
+  EXPECT_EQ(names_in(dir_.path()), std::vector<std::string>{"config.toml"});
+}
+
+// Whatever stands in the place of the settings file, reading returns at once with an error (and
+// start-up goes on with its defaults): nothing blocks, nothing is read past the size limit, and
+// nothing nested deep reaches the TOML parser.
+TEST_F(SavedConfigFile, HostileFilesAreRefusedPromptly) {
+  // Exactly `size` bytes: the settings followed by a comment that fills the rest.
+  const auto padded = [](std::string text, std::size_t size) {
+    text += "#";
+    text.resize(size - 1, 'x');
+    return text + "\n";
+  };
+  // One dotted key filling the whole file.
+  const auto dotted = [](std::size_t size) {
+    std::string text = "a";
+    while (text.size() + 2 + 4 <= size) text += ".a";
+    text += " = 1";
+    text.resize(size - 1, ' ');
+    return text + "\n";
+  };
+  std::string inline_tables = "x = ";
+  std::string arrays = "x = ";
+  for (int i = 0; i < 20000; ++i) inline_tables += "{a=";
+  for (int i = 0; i < 30000; ++i) arrays += "[";
+
+  const auto kind_of = [](const std::expected<SavedConfig, SparvikError>& result) {
+    return result ? std::string("accepted") : result.error().debug();
+  };
+  // A well-formed file exactly at the limit is still read.
+  put(file(), padded(com3_text, max_config_file_size));
+  EXPECT_EQ(kind_of(read_config(file())), "accepted");
+
+  const struct {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    SparvikError::Kind kind;
+    std::string in_message;
+  } cases[] = {
+      {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+       SparvikError::Kind::OpenOutput, "not a regular file"},
+      {"link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+       SparvikError::Kind::OpenOutput, "not a regular file"},
+      {"one byte over the limit",
+       [&](const fs::path& p) { put(p, padded(com3_text, max_config_file_size + 1)); },
+       SparvikError::Kind::OpenOutput, "File too large"},
+      {"100 MB", [&](const fs::path& p) { fs::resize_file((put(p, com3_text), p), 100'000'000); },
+       SparvikError::Kind::OpenOutput, "File too large"},
+      {"one dotted key at the limit",
+       [&](const fs::path& p) { put(p, dotted(max_config_file_size)); },
+       SparvikError::Kind::InvalidConfig, "nested too deep"},
+      {"deep inline tables", [&](const fs::path& p) { put(p, inline_tables); },
+       SparvikError::Kind::InvalidConfig, "nested too deep"},
+      {"deep arrays", [&](const fs::path& p) { put(p, arrays); }, SparvikError::Kind::InvalidConfig,
+       "nested too deep"},
+      {"two byte-order marks",
+       [&](const fs::path& p) { put(p, std::string("\xEF\xBB\xBF\xEF\xBB\xBF") + com3_text); },
+       SparvikError::Kind::InvalidConfig, "byte-order mark"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(file());
+    c.make(file());
+    const auto config = read_config(file());
+    ASSERT_FALSE(config);
+    EXPECT_EQ(config.error().kind(), c.kind) << config.error().debug();
+    EXPECT_NE(config.error().debug().find(c.in_message), std::string::npos)
+        << config.error().debug();
+  }
 }
 
 TEST_F(SavedConfigFile, UnrenderableRecordLeavesTheOldFile) {

@@ -445,9 +445,9 @@ TEST(RunLoopErrors, RecolouringFailureEndsTheLoopBeforeAnyFrame) {
   };
   const Case cases[] = {
       {&AppInfo::port_list_widget,
-       SparvikUIError::UninitializedItemList("Port List", 389, "src/ui_struct")},
+       SparvikUIError::UninitializedItemList({"Port List", 389, "src/ui_struct"})},
       {&AppInfo::baudrate_list_widget,
-       SparvikUIError::UninitializedItemList("Baudrate", 392, "src/ui_struct")},
+       SparvikUIError::UninitializedItemList({"Baudrate", 392, "src/ui_struct"})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error.debug());

@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
              " => Couldn't acquire the version of the device connected to the specified "
              "port"}},
         StoredError{"UninitializedItemListNamesTheItem",
-                    SparvikUIError::UninitializedItemList("Port", 305, "src/ui"),
+                    SparvikUIError::UninitializedItemList({"Port", 305, "src/ui"}),
                     "The item Port was left uninitialized",
                     {R"(Error: UninitializedItemList("Port", 305, "src/ui"))",
                      " => The item list (Port) wasn't initialyzed (src/ui:305)"}},
