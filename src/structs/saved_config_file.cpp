@@ -8,73 +8,22 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/io/create_exclusive.hpp"
+#include "platform/io/descriptor_io.hpp"
+#include "platform/io/unique_fd.hpp"
 #include "structs/saved_config.hpp"
 #include "structs/utf8.hpp"
-#include "structs/write_all.hpp"
 
 namespace sparvik {
 
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const noexcept { return fd_; }
-  // Closes now, for callers that want to know whether the close itself failed.
-  std::expected<void, IoError> close() noexcept {
-    if (fd_ < 0) return {};
-    const int result = ::close(std::exchange(fd_, -1));
-    // After EINTR the descriptor is already released on Linux; there is nothing to retry.
-    if (result != 0 && errno != EINTR) return std::unexpected(IoError::from_errno(errno));
-    return {};
-  }
-
- private:
-  int fd_;
-};
-
-// At most `limit` + 1 bytes: one byte past the limit shows that the file is too large.
-std::expected<std::string, IoError> read_at_most(int fd, std::size_t limit) {
-  std::string text(limit + 1, '\0');
-  std::size_t size = 0;
-  while (size < text.size()) {
-    const ssize_t got = ::read(fd, text.data() + size, text.size() - size);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return std::unexpected(IoError::from_errno(errno));
-    }
-    if (got == 0) break;
-    size += static_cast<std::size_t>(got);
-  }
-  if (size > limit) return std::unexpected(IoError::from_errno(EFBIG));
-  text.resize(size);
-  return text;
-}
-
-struct TemporaryFile {
-  std::filesystem::path path;
-  FileDescriptor file;
-};
-
-// A new file in the directory of `path`, named after it, created exclusively with the mode the
-// settings file has always had (0666 less the umask).
-std::expected<TemporaryFile, IoError> create_temporary_beside(const std::filesystem::path& path) {
-  constexpr int attempts = 100;
-  int err = EEXIST;
-  for (int attempt = 0; attempt < attempts && err == EEXIST; ++attempt) {
-    std::filesystem::path candidate = path;
-    candidate += fmt::format(".{}-{}.tmp", ::getpid(), attempt);
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return TemporaryFile{std::move(candidate), FileDescriptor(fd)};
-    err = errno;
-  }
-  return std::unexpected(IoError::from_errno(err));
+// A new file in the directory of `path`, named after it and this process, created exclusively
+// with the mode the settings file has always had (0666 less the umask).
+std::expected<io::CreatedFile, IoError> create_temporary_beside(const std::filesystem::path& path) {
+  std::filesystem::path wanted = path;
+  wanted += fmt::format(".{}.tmp", ::getpid());
+  return io::create_exclusive(wanted, 0666);
 }
 
 // Only a regular file (through any links) is read: a FIFO would block, a device never end.
@@ -95,7 +44,7 @@ std::expected<SavedConfig, SparvikError> read_config(const std::filesystem::path
   if (auto regular = require_regular_file(status); !regular) {
     return std::unexpected(SparvikError::OpenOutput(std::move(regular.error())));
   }
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  io::UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.get() < 0) return std::unexpected(SparvikError::ConfigNotFound());
   if (::fstat(file.get(), &status) != 0) {
     return std::unexpected(SparvikError::OpenOutput(IoError::from_errno(errno)));
@@ -104,8 +53,12 @@ std::expected<SavedConfig, SparvikError> read_config(const std::filesystem::path
     return std::unexpected(SparvikError::OpenOutput(std::move(regular.error())));
   }
 
-  auto text = read_at_most(file.get(), max_config_file_size);
+  // One byte past the limit shows that the file is too large.
+  auto text = io::read_all(file.get(), max_config_file_size + 1);
   if (!text) return std::unexpected(SparvikError::OpenOutput(std::move(text.error())));
+  if (text->size() > max_config_file_size) {
+    return std::unexpected(SparvikError::OpenOutput(IoError::from_errno(EFBIG)));
+  }
   if (!is_valid_utf8(*text)) {
     return std::unexpected(SparvikError::OpenOutput(
         IoError::custom(IoErrorKind::InvalidData, "stream did not contain valid UTF-8")));
@@ -133,19 +86,18 @@ std::expected<void, SparvikUIError> write_config(const SavedConfig& config,
   // on disk, so a failure at any point leaves the old file as it was.
   auto temporary = create_temporary_beside(path);
   if (!temporary) return std::unexpected(SparvikUIError::KeyPress(std::move(temporary.error())));
-  FileDescriptor& file = temporary->file;
-  const std::filesystem::path& temporary_path = temporary->path;
+  io::UniqueFd& file = temporary->fd;
+  const std::string& temporary_path = temporary->path;
   const auto fail = [&](IoError error) {
     (void)file.close();
     ::unlink(temporary_path.c_str());
     return std::unexpected(SparvikUIError::KeyPress(std::move(error)));
   };
 
-  const int fd = file.get();
-  auto written = write_all(
-      *text, [fd](const char* data, std::size_t size) { return ::write(fd, data, size); });
-  if (!written) return fail(std::move(written.error()));
-  if (::fsync(fd) != 0) return fail(IoError::from_errno(errno));
+  if (auto written = io::write_all(file.get(), *text); !written) {
+    return fail(std::move(written.error()));
+  }
+  if (::fsync(file.get()) != 0) return fail(IoError::from_errno(errno));
   if (auto closed = file.close(); !closed) return fail(std::move(closed.error()));
   if (::rename(temporary_path.c_str(), path.c_str()) != 0) return fail(IoError::from_errno(errno));
   return {};

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace sparvik::io {
 
 std::expected<std::size_t, IoError> read_some(int fd, std::span<char> buffer) {
@@ -20,15 +22,17 @@ std::expected<std::size_t, IoError> write_some(int fd, std::string_view bytes) {
   }
 }
 
-std::expected<std::string, IoError> read_all(int fd) {
+std::expected<std::string, IoError> read_all(int fd, std::size_t limit) {
   std::string text;
   char buffer[8192];
-  for (;;) {
-    auto got = read_some(fd, buffer);
+  while (text.size() < limit) {
+    const std::size_t wanted = std::min(sizeof buffer, limit - text.size());
+    auto got = read_some(fd, std::span<char>(buffer, wanted));
     if (!got) return std::unexpected(std::move(got.error()));
-    if (*got == 0) return text;
+    if (*got == 0) break;
     text.append(buffer, *got);
   }
+  return text;
 }
 
 std::expected<void, IoError> write_all(int fd, std::string_view bytes) {

@@ -20,8 +20,9 @@ std::expected<std::size_t, IoError> read_some(int fd, std::span<char> buffer);
 // One write(2): the bytes taken, possibly fewer than given.
 std::expected<std::size_t, IoError> write_some(int fd, std::string_view bytes);
 
-// Everything up to end of file.
-std::expected<std::string, IoError> read_all(int fd);
+// Everything up to end of file, or the first `limit` bytes of it: a reader that must not be
+// exhausted by a huge file asks for one byte more than it accepts and sees that it got it.
+std::expected<std::string, IoError> read_all(int fd, std::size_t limit);
 
 // All of `bytes`: short writes continue, and a write that takes nothing is the error "failed to
 // write whole buffer" instead of a spin.

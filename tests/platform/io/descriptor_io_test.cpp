@@ -97,9 +97,15 @@ TEST(DescriptorIo, WhatIsWrittenIsReadBackWhole) {
   EXPECT_EQ(read_file(path), text);
 
   UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  const auto read = read_all(in.get());
+  const auto read = read_all(in.get(), text.size() + 1);
   ASSERT_TRUE(read);
   EXPECT_EQ(*read, text);
+
+  // A limit inside the file stops the read there, across the reader's own block size.
+  UniqueFd again(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const auto head = read_all(again.get(), 10000);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(*head, text.substr(0, 10000));
 }
 
 TEST(DescriptorIo, FailuresCarryTheErrno) {
@@ -112,7 +118,7 @@ TEST(DescriptorIo, FailuresCarryTheErrno) {
   ASSERT_FALSE(some);
   EXPECT_EQ(some.error().code, ENOSPC);
 
-  const auto read = read_all(full.get());  // open for writing only
+  const auto read = read_all(full.get(), 1);  // open for writing only
   ASSERT_FALSE(read);
   EXPECT_EQ(read.error().code, EBADF);
 }
