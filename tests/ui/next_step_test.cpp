@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "main/sweep_start.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_struct/app_info.hpp"
 
