@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "main/sweep_start.hpp"
 #include "platform/crash/crash.hpp"
 #include "platform/log/log.hpp"
 #include "platform/serial/serial_port.hpp"
@@ -57,6 +58,7 @@ std::expected<void, SparvikError> run_program(std::string_view program_name) {
   if (auto read = read_config(); read) saved = std::move(*read);
 
   std::optional<AppInfo> app = AppInfo::build(std::move(*ports), std::move(saved));
+  app->start_worker = spawn_sweep_worker;
   auto ran = app->run(*terminal);
 
   terminal.reset();  // shows the cursor again

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <charconv>
-#include <string>
+#include <cstddef>
 
 namespace sparvik::scan {
 
@@ -14,11 +14,6 @@ inline constexpr std::size_t kMaxNumberChars = 400;
 // Writes the number at `first`; `last - first` must be at least kMaxNumberChars.
 inline char* write_number(char* first, char* last, double value) {
   return std::to_chars(first, last, value, std::chars_format::fixed).ptr;
-}
-
-inline std::string number_text(double value) {
-  char buffer[kMaxNumberChars];
-  return std::string(buffer, write_number(buffer, buffer + sizeof buffer, value));
 }
 
 }  // namespace sparvik::scan

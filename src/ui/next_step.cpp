@@ -2,12 +2,7 @@
 // screen fills the shared record, saves the settings and starts the sweep worker.
 #include <fmt/format.h>
 
-#include <system_error>
-#include <thread>
-
-#include "scan/sweep_worker.hpp"
 #include "ui_struct/app_info.hpp"
-#include "ui_struct/fatal_error.hpp"
 
 namespace sparvik {
 namespace {
@@ -29,14 +24,6 @@ SparvikUIError frequency_out_of_range(std::string_view which, std::uint64_t mhz)
 }
 
 }  // namespace
-
-void spawn_sweep_worker(ConnectionInfo sweep, ConnectionInfo report) {
-  try {
-    std::thread(scan::run_sweep, std::move(sweep), std::move(report)).detach();
-  } catch (const std::system_error&) {
-    fatal_error("failed to spawn thread");
-  }
-}
 
 std::expected<void, SparvikUIError> AppInfo::next_step() {
   switch (menu) {

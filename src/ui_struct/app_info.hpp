@@ -92,9 +92,7 @@ std::optional<ScanField> scan_field_from_index(std::uint8_t index);
 
 enum class MoveDirection : std::uint8_t { Left, Right };
 
-// Starts the sweep worker on a detached thread with the filled record and its second copy. A
-// thread the system refuses to create is fatal.
-void spawn_sweep_worker(ConnectionInfo sweep, ConnectionInfo report);
+// Starts the sweep worker with the filled record and its second copy.
 using SweepStarter = std::function<void(ConnectionInfo sweep, ConnectionInfo report)>;
 
 struct AppInfo {
@@ -114,8 +112,9 @@ struct AppInfo {
   std::uint8_t selected_widget = 0;
   bool exit = false;
   bool first_draw_logged = false;
-  // How the sweep start launches the worker and where it keeps the settings; tests replace them.
-  SweepStarter start_worker = spawn_sweep_worker;
+  // How the sweep start launches the worker and where it keeps the settings. Start-up hands in
+  // the real worker start, which lies above this layer; tests hand in their own.
+  SweepStarter start_worker;
   std::filesystem::path config_path{config_file_name};
 
   // Start-up state from the enumerated ports and the settings restored from "config.toml".

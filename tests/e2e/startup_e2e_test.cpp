@@ -135,8 +135,9 @@ TEST(StartUp, ALogFileThatCannotBeCreatedEndsTheProgramFirst) {
 TEST(StartUp, WithoutATerminalTheProgramEndsWithACrashReport) {
   SKIP_UNLESS_PROGRAM_RUNS_HERE();
   ProgramRun run;
-  run.start({.ports = {"/dev/ttyS0"},
-             .redirections = ">" + shell_quote((run.dir() / "stdout.txt").string())});
+  run.start(
+      {.ports = {"/dev/ttyS0"},
+       .redirections = std::string(">").append(shell_quote((run.dir() / "stdout.txt").string()))});
 
   ASSERT_EQ(run.wait_for_exit(), 128 + SIGABRT) << run.pane().screen();
   const std::string report = run.program_stderr();

@@ -65,7 +65,11 @@ std::string TmuxSession::tmux(const std::string& arguments, int* status) const {
 
 void TmuxSession::send_keys(const std::vector<std::string>& keys) const {
   std::string args = "send-keys -t main";
-  for (const auto& key : keys) args += " " + shell_quote(key);
+  for (const auto& key : keys) {
+    // Appended piece by piece: g++ 12 at -O3 misreads "literal" + std::string&& as overlapping.
+    args += ' ';
+    args += shell_quote(key);
+  }
   tmux(args);
 }
 

@@ -27,6 +27,12 @@ using test_support::TempDir;
 using testing::os_code_of;
 using testing::text_of;
 
+// The number as the CSV file writes it.
+std::string number_text(double value) {
+  char buffer[kMaxNumberChars];
+  return std::string(buffer, write_number(buffer, buffer + sizeof buffer, value));
+}
+
 constexpr std::uint64_t MHz = 1'000'000;
 
 // One point record: 'x' and the raw level, little-endian.

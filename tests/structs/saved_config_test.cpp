@@ -291,7 +291,9 @@ TEST_F(SavedConfigFile, UnwritablePlacesGiveKeyPressWithTheSystemError) {
     const auto written = write_config(com3(), c.path);
     ASSERT_FALSE(written) << c.path;
     ASSERT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
-    EXPECT_EQ(written.error().payload<IoError>()->code, c.err) << c.path;
+    const auto* io = written.error().payload<IoError>();
+    ASSERT_NE(io, nullptr) << c.path;
+    EXPECT_EQ(io->code, c.err) << c.path;
     EXPECT_EQ(written.error().screen_text(), "An error occured while processing key events");
   }
 }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "main/sweep_start.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_struct/app_info.hpp"
 
@@ -318,8 +319,9 @@ TEST(NextStep, DefaultStarterRunsTheWorkerDetached) {
   const auto error = record.error_raised.get();
   ASSERT_TRUE(error.has_value());
   ASSERT_EQ(error->kind(), SparvikUIError::Kind::ScanError);
-  ASSERT_NE(error->payload<SparvikError>(), nullptr);
-  EXPECT_EQ(error->payload<SparvikError>()->kind(), SparvikError::Kind::BadScanFrequencies);
+  const auto* cause = error->payload<SparvikError>();
+  ASSERT_NE(cause, nullptr);
+  EXPECT_EQ(cause->kind(), SparvikError::Kind::BadScanFrequencies);
 }
 
 }  // namespace
