@@ -18,9 +18,19 @@ std::string repeated(std::string_view piece, std::size_t times) {
   return out;
 }
 
+// Appends in place: g++ 12 at -O3 warns falsely (-Wrestrict) on "literal" + std::string.
+template <class... Parts>
+std::string cat(const Parts&... parts) {
+  std::string out;
+  (out += ... += parts);
+  return out;
+}
+
 // A dotted key of `parts` parts.
 std::string dotted_key(std::size_t parts) {
-  return "a" + repeated(".a", parts - 1);
+  std::string key = "a";
+  key += repeated(".a", parts - 1);
+  return key;
 }
 
 const std::string settings =
@@ -55,17 +65,19 @@ TEST(TomlPrescan, DeepTextIsRefusedWithItsLine) {
     const char* name;
     std::string text;
   } cases[] = {
-      {"dotted key", dotted_key(too_deep + 1) + " = 1\n"},
-      {"table header", "[" + dotted_key(too_deep + 1) + "]\n"},
-      {"array of tables header", "[[" + dotted_key(too_deep + 1) + "]]\n"},
+      {"dotted key", cat(dotted_key(too_deep + 1), " = 1\n")},
+      {"table header", cat("[", dotted_key(too_deep + 1), "]\n")},
+      {"array of tables header", cat("[[", dotted_key(too_deep + 1), "]]\n")},
       {"header and key together",
-       "[" + dotted_key(too_deep / 2 + 1) + "]\n" + dotted_key(too_deep / 2 + 1) + " = 1\n"},
-      {"quoted parts still count", repeated("\"a\".", too_deep) + "\"a\" = 1\n"},
-      {"inline tables", "x = " + repeated("{ a = ", too_deep) + "1" + repeated(" }", too_deep)},
-      {"arrays", "x = " + repeated("[", too_deep) + repeated("]", too_deep)},
-      {"arrays over lines", "x = [\n" + repeated("[\n", too_deep) + repeated("]\n", too_deep)},
-      {"dotted keys inside inline tables", "x = { " + dotted_key(too_deep / 2 + 1) + " = { " +
-                                               dotted_key(too_deep / 2 + 1) + " = 1 } }"},
+       cat("[", dotted_key(too_deep / 2 + 1), "]\n", dotted_key(too_deep / 2 + 1), " = 1\n")},
+      {"quoted parts still count", cat(repeated("\"a\".", too_deep), "\"a\" = 1\n")},
+      {"inline tables",
+       cat("x = ", repeated("{ a = ", too_deep), "1", repeated(" }", too_deep))},
+      {"arrays", cat("x = ", repeated("[", too_deep), repeated("]", too_deep))},
+      {"arrays over lines", cat("x = [\n", repeated("[\n", too_deep), repeated("]\n", too_deep))},
+      {"dotted keys inside inline tables",
+       cat("x = { ", dotted_key(too_deep / 2 + 1), " = { ", dotted_key(too_deep / 2 + 1),
+           " = 1 } }")},
   };
   for (const auto& c : cases) {
     const std::string text = settings + c.text;
