@@ -1,8 +1,11 @@
-// One step through UTF-8 text: how long the sequence at a position is, and whether it is
-// well-formed. The validator, the lossy converter and the cell buffer all walk text with it.
+// UTF-8 in one place: stepping through text, decoding, encoding, and how text lays out in the
+// cells of a terminal. The lowest unit of the program: everything that reads or writes UTF-8 uses
+// it, and it uses nothing.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace sparvik::utf8 {
@@ -51,6 +54,91 @@ constexpr Step step_at(std::string_view text, std::size_t i) {
     ++length;
   }
   return {length, true};
+}
+
+inline constexpr char32_t replacement = 0xFFFD;
+inline constexpr std::string_view replacement_text = "\xEF\xBF\xBD";
+
+// The code point at `i` (below text.size()) and the bytes it takes; malformed input decodes to
+// U+FFFD over the bytes step_at() names.
+struct Decoded {
+  char32_t code_point;
+  std::size_t length;
+  bool valid;
+};
+constexpr Decoded decode_at(std::string_view text, std::size_t i) {
+  const Step step = step_at(text, i);
+  if (!step.valid) return {replacement, step.length, false};
+  const auto lead = static_cast<unsigned char>(text[i]);
+  constexpr unsigned char lead_bits[] = {0x7F, 0x1F, 0x0F, 0x07};
+  char32_t value = lead & lead_bits[step.length - 1];
+  for (std::size_t k = 1; k < step.length; ++k) {
+    value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  }
+  return {value, step.length, true};
+}
+
+constexpr bool is_scalar(char32_t c) {
+  return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+// C0 and C1 control characters and DEL: they drive a terminal instead of showing.
+constexpr bool is_control(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// The UTF-8 form of one code point, held by value; empty for anything that is no scalar value.
+struct Encoded {
+  std::array<char, 4> bytes{};
+  std::uint8_t size = 0;
+  constexpr std::string_view view() const { return {bytes.data(), size}; }
+};
+constexpr Encoded encode(char32_t c) {
+  Encoded out;
+  const auto put = [&](std::uint32_t b) { out.bytes[out.size++] = static_cast<char>(b); };
+  if (!is_scalar(c)) return out;
+  if (c < 0x80) {
+    put(c);
+  } else if (c < 0x800) {
+    put(0xC0 | (c >> 6));
+    put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    put(0xE0 | (c >> 12));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  } else {
+    put(0xF0 | (c >> 18));
+    put(0x80 | ((c >> 12) & 0x3F));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+// One character of text as the cells lay it out: the bytes to show (U+FFFD for malformed input),
+// how many input bytes it used, and whether it takes a cell (control characters do not). Each
+// byte of a malformed sequence is a character of its own.
+struct Character {
+  std::string_view symbol;
+  std::size_t consumed;
+  bool printable;
+};
+// `i` must be below text.size().
+constexpr Character next_character(std::string_view text, std::size_t i) {
+  const Decoded d = decode_at(text, i);
+  if (!d.valid) return {replacement_text, 1, true};
+  return {text.substr(i, d.length), d.length, !is_control(d.code_point)};
+}
+
+// Cells that `text` takes: one per printable character.
+constexpr std::size_t cell_width(std::string_view text) {
+  std::size_t cells = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const Character ch = next_character(text, i);
+    i += ch.consumed;
+    cells += ch.printable ? 1 : 0;
+  }
+  return cells;
 }
 
 }  // namespace sparvik::utf8

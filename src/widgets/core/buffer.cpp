@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "widgets/core/utf8.hpp"
+#include "utf8/utf8.hpp"
 
 namespace sparvik::widgets {
 
@@ -84,7 +84,7 @@ std::vector<std::string> Buffer::lines() const {
     std::string line;
     line.reserve(area_.width);
     for (std::size_t col = 0; col < area_.width; ++col)
-      line += cells_[row * area_.width + col].symbol;
+      line += cells_[row * area_.width + col].symbol.view();
     out.push_back(std::move(line));
   }
   return out;

@@ -10,11 +10,12 @@
 
 #include "widgets/core/rect.hpp"
 #include "widgets/core/style.hpp"
+#include "widgets/core/symbol.hpp"
 
 namespace sparvik::widgets {
 
 struct Cell {
-  std::string symbol = " ";  // one UTF-8 encoded character of display width 1
+  Symbol symbol;  // one character of display width 1
   Color fg = Color::Reset;
   Color bg = Color::Reset;
   Modifier modifier = Modifier::None;
@@ -26,7 +27,6 @@ struct Cell {
 class Buffer {
  public:
   explicit Buffer(Rect area);
-  static Buffer empty(Rect area) { return Buffer(area); }
 
   const Rect& area() const { return area_; }
   // All cells row by row from the top left: what the terminal back end diffs.
