@@ -72,14 +72,14 @@ void draw_scatter(Buffer& buf, const Dataset& dataset, const Rect& graph, const 
     mark_points(dataset.data, *mapping, scratch.data());
     marks = scratch;
   }
+  // The graph lies within the buffer, so each of its rows is a run of adjacent cells.
   for (std::size_t row = 0; row < graph.height; ++row) {
     const std::uint8_t* marked = marks.data() + row * graph.width;
+    Cell* cells = &buf.at(graph.x, static_cast<std::uint16_t>(graph.y + row));
     for (std::size_t col = 0; col < graph.width; ++col) {
       if (marked[col] == 0) continue;
-      Cell& cell = buf.at(static_cast<std::uint16_t>(graph.x + col),
-                          static_cast<std::uint16_t>(graph.y + row));
-      cell.symbol = kDot;
-      cell.set_style(dataset.style);
+      cells[col].symbol = kDot;
+      cells[col].set_style(dataset.style);
     }
   }
 }
@@ -161,16 +161,16 @@ void Chart::render(Rect area, Buffer& buf) const {
   if (l.label_y_width > 0) draw_y_labels(buf, y_axis_, graph, inner.x, l.label_y_width);
   if (l.axis_x_row) {
     for (std::uint32_t x = graph.x; x < graph.right(); ++x) {
-      buf.set_string(static_cast<std::uint16_t>(x), *l.axis_x_row, "─", x_axis_.style);
+      buf.set_symbol(static_cast<std::uint16_t>(x), *l.axis_x_row, Symbol("─"), x_axis_.style);
     }
   }
   if (l.axis_y_column) {
     for (std::uint32_t y = graph.y; y < graph.bottom(); ++y) {
-      buf.set_string(*l.axis_y_column, static_cast<std::uint16_t>(y), "│", y_axis_.style);
+      buf.set_symbol(*l.axis_y_column, static_cast<std::uint16_t>(y), Symbol("│"), y_axis_.style);
     }
   }
   if (l.axis_x_row && l.axis_y_column) {
-    buf.set_string(*l.axis_y_column, *l.axis_x_row, "└", x_axis_.style);
+    buf.set_symbol(*l.axis_y_column, *l.axis_x_row, Symbol("└"), x_axis_.style);
   }
 
   std::vector<std::uint8_t> scratch;

@@ -19,12 +19,6 @@ Rect addressable(Rect area) {
 
 }  // namespace
 
-void Cell::set_style(const Style& style) {
-  if (style.fg) fg = *style.fg;
-  if (style.bg) bg = *style.bg;
-  modifier = modifier | style.add_modifier;
-}
-
 Buffer::Buffer(Rect area) : area_(addressable(area)), cells_(area_.area()) {}
 
 std::size_t Buffer::index_of(std::uint16_t x, std::uint16_t y) const {
@@ -47,12 +41,20 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
   std::uint32_t col = x;
   Cell* row = cells_.data() + static_cast<std::size_t>(y - area_.y) * area_.width;
   for (std::size_t i = 0; i < text.size() && col < limit;) {
-    const utf8::Character ch = utf8::next_character(text, i);
-    i += ch.consumed;
-    if (!ch.printable) continue;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    Symbol symbol;
+    if (lead >= 0x20 && lead < 0x7F) {  // printable ASCII, nearly all text: no decoding
+      symbol = Symbol::ascii(static_cast<char>(lead));
+      ++i;
+    } else {
+      const utf8::Character ch = utf8::next_character(text, i);
+      i += ch.consumed;
+      if (!ch.printable) continue;
+      symbol = ch.symbol;
+    }
     if (col >= area_.x) {
       Cell& cell = row[col - area_.x];
-      cell.symbol.assign(ch.symbol);
+      cell.symbol = symbol;
       cell.set_style(style);
     }
     ++col;
@@ -62,9 +64,12 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
 
 void Buffer::set_style(const Rect& area, const Style& style) {
   const Rect clipped = area_.intersection(area);
-  for (std::uint32_t y = clipped.y; y < clipped.bottom(); ++y) {
+  if (clipped.empty() || style == Style{}) return;
+  const std::uint32_t bottom = clipped.bottom();
+  const std::uint32_t right = clipped.right();
+  for (std::uint32_t y = clipped.y; y < bottom; ++y) {
     Cell* row = cells_.data() + static_cast<std::size_t>(y - area_.y) * area_.width;
-    for (std::uint32_t x = clipped.x; x < clipped.right(); ++x) row[x - area_.x].set_style(style);
+    for (std::uint32_t x = clipped.x; x < right; ++x) row[x - area_.x].set_style(style);
   }
 }
 
