@@ -2,6 +2,7 @@
 #include "widgets/core/buffer.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "utf8/utf8.hpp"
@@ -74,7 +75,14 @@ void Buffer::set_style(const Rect& area, const Style& style) {
 }
 
 void Buffer::reset() {
-  std::fill(cells_.begin(), cells_.end(), Cell{});
+  // Blank cells copied in doubling blocks: a few memcpy calls for the whole frame.
+  if (cells_.empty()) return;
+  cells_[0] = Cell{};
+  for (std::size_t done = 1; done < cells_.size();) {
+    const std::size_t count = std::min(done, cells_.size() - done);
+    std::memcpy(&cells_[done], &cells_[0], count * sizeof(Cell));
+    done += count;
+  }
 }
 
 void Buffer::resize(Rect area) {

@@ -55,7 +55,7 @@ class Buffer {
   // One symbol at (x, y), ignored outside the area: borders and lines, without decoding text.
   void set_symbol(std::uint16_t x, std::uint16_t y, Symbol symbol, const Style& style) {
     if (!area_.contains(x, y)) return;
-    Cell& cell = cells_[index_of(x, y)];
+    Cell& cell = cells_[static_cast<std::size_t>(y - area_.y) * area_.width + (x - area_.x)];
     cell.symbol = symbol;
     cell.set_style(style);
   }

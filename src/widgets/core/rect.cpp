@@ -23,8 +23,4 @@ Rect Rect::intersection(const Rect& other) const {
   return Rect{x1, y1, static_cast<std::uint16_t>(x2 - x1), static_cast<std::uint16_t>(y2 - y1)};
 }
 
-bool Rect::contains(std::uint16_t col, std::uint16_t row) const {
-  return col >= x && col < right() && row >= y && row < bottom();
-}
-
 }  // namespace sparvik::widgets

@@ -20,7 +20,9 @@ struct Rect {
   Rect inner(std::uint16_t margin) const;
   // The overlap of two rectangles, empty when they do not meet.
   Rect intersection(const Rect& other) const;
-  bool contains(std::uint16_t col, std::uint16_t row) const;
+  constexpr bool contains(std::uint16_t col, std::uint16_t row) const {
+    return col >= x && col < right() && row >= y && row < bottom();
+  }
 
   friend constexpr bool operator==(const Rect&, const Rect&) = default;
 
