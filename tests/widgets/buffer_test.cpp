@@ -107,5 +107,34 @@ TEST(Buffer, AreaReachingPastTheCoordinateRangeIsCut) {
   EXPECT_BUFFER_LINES(buf, {"   ab"});
 }
 
+// A cell keeps one character inline; equal cells are equal bytes, which the frame diff relies on.
+TEST(Symbol, KeepsTheFirstCharacterAndComparesByText) {
+  struct Case {
+    std::string_view given;
+    std::string_view kept;
+  };
+  const Case cases[] = {
+      {"x", "x"}, {"•", "•"}, {"😀", "😀"}, {"ab", "a"}, {"┌─", "┌"}, {"\xE2\x94", "\xEF\xBF\xBD"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    const Symbol s(c.given);
+    EXPECT_EQ(s.view(), c.kept) << c.given;
+    EXPECT_EQ(s, Symbol(c.kept)) << c.given;
+  }
+  EXPECT_EQ(Symbol(), Symbol(" "));
+  EXPECT_EQ(Symbol::ascii('q'), Symbol("q"));
+  EXPECT_NE(Symbol("a"), Symbol("b"));
+
+  Cell a;
+  Cell b;
+  b.symbol = "•";
+  EXPECT_NE(a, b);
+  a.symbol = "•";
+  EXPECT_EQ(a, b);
+  b.fg = Color::Yellow;
+  EXPECT_NE(a, b);
+}
+
 }  // namespace
 }  // namespace sparvik::widgets

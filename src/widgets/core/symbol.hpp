@@ -5,7 +5,6 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "utf8/utf8.hpp"
@@ -35,7 +34,6 @@ class Symbol {
 
   constexpr std::string_view view() const { return {bytes_.data(), size_}; }
   constexpr operator std::string_view() const { return view(); }  // NOLINT
-  std::string str() const { return std::string(view()); }
 
   // Unused bytes are always zero, so comparing the whole array compares the text.
   friend constexpr bool operator==(const Symbol& a, const Symbol& b) {
