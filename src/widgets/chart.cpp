@@ -160,14 +160,10 @@ void Chart::render(Rect area, Buffer& buf) const {
   if (l.label_x_row) draw_x_labels(buf, x_axis_, graph, *l.label_x_row);
   if (l.label_y_width > 0) draw_y_labels(buf, y_axis_, graph, inner.x, l.label_y_width);
   if (l.axis_x_row) {
-    for (std::uint32_t x = graph.x; x < graph.right(); ++x) {
-      buf.set_symbol(static_cast<std::uint16_t>(x), *l.axis_x_row, Symbol("─"), x_axis_.style);
-    }
+    buf.fill(Rect{graph.x, *l.axis_x_row, graph.width, 1}, Symbol("─"), x_axis_.style);
   }
   if (l.axis_y_column) {
-    for (std::uint32_t y = graph.y; y < graph.bottom(); ++y) {
-      buf.set_symbol(*l.axis_y_column, static_cast<std::uint16_t>(y), Symbol("│"), y_axis_.style);
-    }
+    buf.fill(Rect{*l.axis_y_column, graph.y, 1, graph.height}, Symbol("│"), y_axis_.style);
   }
   if (l.axis_x_row && l.axis_y_column) {
     buf.set_symbol(*l.axis_y_column, *l.axis_x_row, Symbol("└"), x_axis_.style);

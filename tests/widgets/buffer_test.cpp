@@ -70,6 +70,17 @@ TEST(Buffer, SetStyleIsClippedToTheBuffer) {
   EXPECT_BUFFER_MASK(buf, [](const Cell& c) { return c.fg == Color::Red; }, {"...", "..."});
 }
 
+TEST(Buffer, FillAndSetSymbolAreClippedToTheBuffer) {
+  Buffer buf(Rect{1, 1, 4, 3});
+  buf.fill(Rect{0, 2, 3, 5}, Symbol("│"), fg(Color::Gray));  // sticks out left and below
+  buf.set_symbol(4, 1, Symbol("┐"), fg(Color::Gray));
+  buf.set_symbol(5, 1, Symbol("x"), fg(Color::Gray));  // outside: dropped
+  buf.fill(Rect{9, 9, 2, 2}, Symbol("x"), {});         // disjoint: no effect, no failure
+  EXPECT_BUFFER_LINES(buf, {"   ┐", "││  ", "││  "});
+  EXPECT_BUFFER_MASK(buf, [](const Cell& c) { return c.fg == Color::Gray; },
+                     {"...#", "##..", "##.."});
+}
+
 TEST(Buffer, ReadingOutsideTheAreaThrows) {
   Buffer buf(Rect{2, 2, 2, 2});
   EXPECT_NO_THROW((void)buf.at(3, 3));

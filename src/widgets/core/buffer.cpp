@@ -63,6 +63,19 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
   return static_cast<std::uint16_t>(col);
 }
 
+void Buffer::fill(const Rect& area, Symbol symbol, const Style& style) {
+  const Rect clipped = area_.intersection(area);
+  const std::uint32_t bottom = clipped.bottom();
+  const std::uint32_t right = clipped.right();
+  for (std::uint32_t y = clipped.y; y < bottom; ++y) {
+    Cell* row = cells_.data() + static_cast<std::size_t>(y - area_.y) * area_.width;
+    for (std::uint32_t x = clipped.x; x < right; ++x) {
+      row[x - area_.x].symbol = symbol;
+      row[x - area_.x].set_style(style);
+    }
+  }
+}
+
 void Buffer::set_style(const Rect& area, const Style& style) {
   const Rect clipped = area_.intersection(area);
   if (clipped.empty() || style == Style{}) return;

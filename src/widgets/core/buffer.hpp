@@ -59,6 +59,8 @@ class Buffer {
     cell.symbol = symbol;
     cell.set_style(style);
   }
+  // `symbol` with `style` patched on, in every cell of `area` within the buffer: lines and borders.
+  void fill(const Rect& area, Symbol symbol, const Style& style);
   // Patches `style` onto every cell of `area` within the buffer.
   void set_style(const Rect& area, const Style& style);
   // Every cell back to a blank with default colours.
