@@ -2,7 +2,6 @@
 #include "widgets/chart.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 
 #include "widgets/draw_line.hpp"
