@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/utf8.hpp"
+#include "utf8/utf8.hpp"
 
 namespace sparvik::scan {
 

@@ -1,6 +1,6 @@
 #include "structs/utf8.hpp"
 
-#include "platform/utf8.hpp"
+#include "utf8/utf8.hpp"
 
 #include <cstddef>
 

@@ -43,10 +43,12 @@ Outcome draw_scan_result(AppInfo& app, widgets::Frame& frame, widgets::Rect area
       .labels = {"-128dbm", "-64dbm", "0dbm"},
       .style = widgets::fg(widgets::Color::Gray),
   };
-  // The dataset refers to scan_data; the points are not copied.
+  // The dataset refers to scan_data, and the cells it marks are kept for the next pass.
   std::vector<widgets::Dataset> datasets;
-  datasets.push_back(widgets::Dataset{
-      .name = std::nullopt, .data = app.scan_data, .style = widgets::fg(widgets::Color::Yellow)});
+  datasets.push_back(widgets::Dataset{.name = std::nullopt,
+                                      .data = app.scan_data,
+                                      .style = widgets::fg(widgets::Color::Yellow),
+                                      .cache = &app.scan_data_marks});
   widgets::Chart chart(std::move(datasets));
   chart.x_axis(std::move(x_axis)).y_axis(std::move(y_axis));
   frame.render_widget(chart, rows[2]);

@@ -20,6 +20,7 @@
 #include "widgets/core/frame.hpp"
 #include "widgets/line_gauge.hpp"
 #include "widgets/list.hpp"
+#include "widgets/scatter_raster.hpp"
 
 namespace sparvik {
 
@@ -103,6 +104,8 @@ struct AppInfo {
   std::optional<widgets::LineGauge> progress_bar;
   std::string title;
   SweepPoints scan_data;
+  // The chart's cells for scan_data, kept while the points and the chart's size stay the same.
+  widgets::ScatterCache scan_data_marks;
   std::optional<ConnectionInfo> connection_info;
   UIUsize start_frequency;
   UIUsize stop_frequency;

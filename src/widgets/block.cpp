@@ -25,18 +25,14 @@ void Block::render(Rect area, Buffer& buf) const {
   const std::uint16_t last_col = static_cast<std::uint16_t>(area.right() - 1);
   const std::uint16_t last_row = static_cast<std::uint16_t>(area.bottom() - 1);
   if (borders_) {
-    for (std::uint32_t x = area.x; x <= last_col; ++x) {
-      buf.set_string(static_cast<std::uint16_t>(x), area.y, "─", border_style_);
-      buf.set_string(static_cast<std::uint16_t>(x), last_row, "─", border_style_);
-    }
-    for (std::uint32_t y = area.y; y <= last_row; ++y) {
-      buf.set_string(area.x, static_cast<std::uint16_t>(y), "│", border_style_);
-      buf.set_string(last_col, static_cast<std::uint16_t>(y), "│", border_style_);
-    }
-    buf.set_string(area.x, area.y, "┌", border_style_);
-    buf.set_string(last_col, area.y, "┐", border_style_);
-    buf.set_string(area.x, last_row, "└", border_style_);
-    buf.set_string(last_col, last_row, "┘", border_style_);
+    buf.fill(Rect{area.x, area.y, area.width, 1}, Symbol("─"), border_style_);
+    buf.fill(Rect{area.x, last_row, area.width, 1}, Symbol("─"), border_style_);
+    buf.fill(Rect{area.x, area.y, 1, area.height}, Symbol("│"), border_style_);
+    buf.fill(Rect{last_col, area.y, 1, area.height}, Symbol("│"), border_style_);
+    buf.set_symbol(area.x, area.y, Symbol("┌"), border_style_);
+    buf.set_symbol(last_col, area.y, Symbol("┐"), border_style_);
+    buf.set_symbol(area.x, last_row, Symbol("└"), border_style_);
+    buf.set_symbol(last_col, last_row, Symbol("┘"), border_style_);
   }
   if (title_) {
     // Between the corners when bordered, so the title never covers them.

@@ -2,11 +2,7 @@
 #include "widgets/chart.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "widgets/draw_line.hpp"
 
@@ -14,7 +10,7 @@ namespace sparvik::widgets {
 
 namespace {
 
-constexpr std::string_view kDot = "•";
+constexpr Symbol kDot("•");
 
 // Column at which label `i` of `n` is anchored, spread evenly over [left, left + width).
 std::int64_t anchor(std::int64_t left, std::int64_t width, std::size_t i, std::size_t n) {
@@ -62,89 +58,27 @@ void draw_y_labels(Buffer& buf, const Axis& axis, const Rect& graph, std::uint16
   }
 }
 
-bool usable_span(const std::array<double, 2>& bounds) {
-  const double span = bounds[1] - bounds[0];
-  return span > 0.0 && std::isfinite(span);
-}
-
-// How points map onto the bitmap of one graph: index = bottom_row - up * width + col, with col and
-// up rounded to the nearest cell, so the low bounds land on the first cell and the high on the
-// last.
-struct CellMapping {
-  double x_low, x_high, y_low, y_high;
-  double x_scale, y_scale;
-  std::size_t bottom_row;  // index of the bottom row's first cell
-  std::size_t width;
-  std::size_t spare;  // one past the bitmap: where points outside the bounds go
-};
-
-// Marks the cell of every point; branch-free, since sweeps put nearly every point inside. Points
-// outside the bounds (NaN compares false everywhere) are clamped onto the bounds, which keeps
-// every conversion defined, and then sent to the spare cell.
-void mark_points(std::span<const std::pair<double, double>> points, const CellMapping& m,
-                 std::uint8_t* cells) {
-#if defined(__SSE2__)
-  const __m128d low = _mm_set_pd(m.y_low, m.x_low);
-  const __m128d high = _mm_set_pd(m.y_high, m.x_high);
-  const __m128d scale = _mm_set_pd(m.y_scale, m.x_scale);
-  const __m128d half = _mm_set1_pd(0.5);
-  for (const auto& point : points) {
-    static_assert(sizeof(point) == 2 * sizeof(double));
-    const __m128d xy = _mm_loadu_pd(&point.first);
-    const __m128d clamped = _mm_min_pd(_mm_max_pd(xy, low), high);  // max_pd(NaN, low) is low
-    const bool inside = _mm_movemask_pd(_mm_cmpeq_pd(clamped, xy)) == 3;
-    const __m128i cell =
-        _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_sub_pd(clamped, low), scale), half));
-    const auto col = static_cast<std::uint32_t>(_mm_cvtsi128_si32(cell));
-    const auto up = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1)));
-    const std::size_t index = m.bottom_row - up * m.width + col;
-    cells[std::min(inside ? index : m.spare, m.spare)] = 1;
-  }
-#else
-  for (const auto& [x, y] : points) {
-    double cx = x >= m.x_low ? x : m.x_low;
-    cx = cx <= m.x_high ? cx : m.x_high;
-    double cy = y >= m.y_low ? y : m.y_low;
-    cy = cy <= m.y_high ? cy : m.y_high;
-    const bool inside = (cx == x) & (cy == y);
-    const auto col = static_cast<std::uint32_t>((cx - m.x_low) * m.x_scale + 0.5);
-    const auto up = static_cast<std::uint32_t>((cy - m.y_low) * m.y_scale + 0.5);
-    const std::size_t index = m.bottom_row - up * m.width + col;
-    cells[std::min(inside ? index : m.spare, m.spare)] = 1;
-  }
-#endif
-}
-
 // Marks every cell hit by a point, then writes one dot per marked cell.
 void draw_scatter(Buffer& buf, const Dataset& dataset, const Rect& graph, const Axis& x_axis,
-                  const Axis& y_axis, std::vector<std::uint8_t>& marks) {
-  if (graph.empty() || !usable_span(x_axis.bounds) || !usable_span(y_axis.bounds)) return;
-  const std::size_t width = graph.width;
-  const std::size_t height = graph.height;
-  const CellMapping mapping{
-      .x_low = x_axis.bounds[0],
-      .x_high = x_axis.bounds[1],
-      .y_low = y_axis.bounds[0],
-      .y_high = y_axis.bounds[1],
-      .x_scale = static_cast<double>(width - 1) / (x_axis.bounds[1] - x_axis.bounds[0]),
-      .y_scale = static_cast<double>(height - 1) / (y_axis.bounds[1] - y_axis.bounds[0]),
-      .bottom_row = (height - 1) * width,
-      .width = width,
-      .spare = width * height,
-  };
-  // A span too small for a finite scale (subnormal) cannot be drawn.
-  if (!std::isfinite(mapping.x_scale) || !std::isfinite(mapping.y_scale)) return;
-  marks.assign(mapping.spare + 1, 0);
-  std::uint8_t* const cells = marks.data();
-  mark_points(dataset.data, mapping, cells);
-  for (std::size_t row = 0; row < height; ++row) {
-    const std::uint8_t* marked = cells + row * width;
-    for (std::size_t col = 0; col < width; ++col) {
+                  const Axis& y_axis, std::vector<std::uint8_t>& scratch) {
+  const std::optional<CellMapping> mapping = CellMapping::of(graph, x_axis.bounds, y_axis.bounds);
+  if (!mapping) return;
+  std::span<const std::uint8_t> marks;
+  if (dataset.cache != nullptr) {
+    marks = dataset.cache->marks(dataset.data, *mapping);
+  } else {
+    scratch.assign(mapping->spare + 1, 0);
+    mark_points(dataset.data, *mapping, scratch.data());
+    marks = scratch;
+  }
+  // The graph lies within the buffer, so each of its rows is a run of adjacent cells.
+  for (std::size_t row = 0; row < graph.height; ++row) {
+    const std::uint8_t* marked = marks.data() + row * graph.width;
+    Cell* cells = &buf.at(graph.x, static_cast<std::uint16_t>(graph.y + row));
+    for (std::size_t col = 0; col < graph.width; ++col) {
       if (marked[col] == 0) continue;
-      Cell& cell = buf.at(static_cast<std::uint16_t>(graph.x + col),
-                          static_cast<std::uint16_t>(graph.y + row));
-      cell.symbol.assign(kDot);
-      cell.set_style(dataset.style);
+      cells[col].symbol = kDot;
+      cells[col].set_style(dataset.style);
     }
   }
 }
@@ -225,21 +159,17 @@ void Chart::render(Rect area, Buffer& buf) const {
   if (l.label_x_row) draw_x_labels(buf, x_axis_, graph, *l.label_x_row);
   if (l.label_y_width > 0) draw_y_labels(buf, y_axis_, graph, inner.x, l.label_y_width);
   if (l.axis_x_row) {
-    for (std::uint32_t x = graph.x; x < graph.right(); ++x) {
-      buf.set_string(static_cast<std::uint16_t>(x), *l.axis_x_row, "─", x_axis_.style);
-    }
+    buf.fill(Rect{graph.x, *l.axis_x_row, graph.width, 1}, Symbol("─"), x_axis_.style);
   }
   if (l.axis_y_column) {
-    for (std::uint32_t y = graph.y; y < graph.bottom(); ++y) {
-      buf.set_string(*l.axis_y_column, static_cast<std::uint16_t>(y), "│", y_axis_.style);
-    }
+    buf.fill(Rect{*l.axis_y_column, graph.y, 1, graph.height}, Symbol("│"), y_axis_.style);
   }
   if (l.axis_x_row && l.axis_y_column) {
-    buf.set_string(*l.axis_y_column, *l.axis_x_row, "└", x_axis_.style);
+    buf.set_symbol(*l.axis_y_column, *l.axis_x_row, Symbol("└"), x_axis_.style);
   }
 
-  std::vector<std::uint8_t> marks;
-  for (const Dataset& d : datasets_) draw_scatter(buf, d, graph, x_axis_, y_axis_, marks);
+  std::vector<std::uint8_t> scratch;
+  for (const Dataset& d : datasets_) draw_scatter(buf, d, graph, x_axis_, y_axis_, scratch);
   draw_legend(buf, datasets_, graph, style_);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "widgets/block.hpp"
+#include "widgets/scatter_raster.hpp"
 
 namespace sparvik::widgets {
 
@@ -23,8 +24,10 @@ struct Axis {
 // has no positive, finite span (low bound at or above the high one).
 struct Dataset {
   std::optional<std::string> name;  // no name: no legend
-  std::span<const std::pair<double, double>> data;
+  std::span<const Point> data;
   Style style;
+  // Kept by the caller across frames to skip marking the same points again; none: marked each time.
+  ScatterCache* cache = nullptr;
 };
 
 // Where everything goes inside the chart's area; computed first, then drawn from.

@@ -29,7 +29,7 @@ void LineGauge::render(Rect area, Buffer& buf) const {
   const std::uint32_t line_width = end - start;
   const auto filled = static_cast<std::uint32_t>(std::floor(ratio_ * line_width));
   for (std::uint32_t x = start; x < end; ++x) {
-    buf.set_string(static_cast<std::uint16_t>(x), y, "─",
+    buf.set_symbol(static_cast<std::uint16_t>(x), y, Symbol("─"),
                    x - start < filled ? filled_style_ : unfilled_style_);
   }
 }

@@ -1,7 +1,7 @@
 // Widths and line splitting of styled text.
 #include "widgets/text.hpp"
 
-#include "widgets/core/utf8.hpp"
+#include "utf8/utf8.hpp"
 
 namespace sparvik::widgets {
 

@@ -18,25 +18,23 @@
 #include <string_view>
 #include <vector>
 
+#include "utf8/utf8.hpp"
 #include "widgets/core/buffer.hpp"
 
 namespace sparvik::test_support {
 
-// Cells in a UTF-8 line: one per character, as the widgets count them.
+// Cells in a UTF-8 line, as the buffer lays it out.
 inline std::size_t cell_count(std::string_view text) {
-  std::size_t n = 0;
-  for (unsigned char c : text) n += (c & 0xC0) != 0x80 ? 1 : 0;
-  return n;
+  return utf8::cell_width(text);
 }
 
 // Splits a UTF-8 line into its characters, one string each.
 inline std::vector<std::string> cells_of(std::string_view text) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t j = i + 1;
-    while (j < text.size() && (static_cast<unsigned char>(text[j]) & 0xC0) == 0x80) ++j;
-    out.emplace_back(text.substr(i, j - i));
-    i = j;
+    const utf8::Character ch = utf8::next_character(text, i);
+    out.emplace_back(text.substr(i, ch.consumed));
+    i += ch.consumed;
   }
   return out;
 }

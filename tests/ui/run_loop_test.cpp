@@ -15,6 +15,7 @@
 #include "platform/io_error.hpp"
 #include "platform/report.hpp"
 #include "platform/terminal/event.hpp"
+#include "platform/terminal/key_decode.hpp"
 #include "platform/terminal/terminal.hpp"
 #include "platform/terminal/test_backend.hpp"
 #include "support/temp_dir.hpp"
@@ -302,6 +303,35 @@ TEST(RunLoopModifiers, AKeyWithModifiersActsAsTheBareKey) {
       for (const KeyEvent& k : script.keys) modified.push_back(with_mods(k, mods));
       EXPECT_EQ(after(script.screen, modified), plain);
     }
+  }
+}
+
+// Bytes as a raw-mode terminal sends them, through the key decoder into the loop: Ctrl+J (LF)
+// and Ctrl+H (BS) act as j and h, and only CR is Enter.
+TEST(RunLoopDecodedBytes, ControlLettersActAsTheirLettersAndOnlyCarriageReturnIsEnter) {
+  struct Script {
+    std::vector<std::uint32_t> bytes;  // ends with a quit key
+    std::vector<KeyEvent> same_as;
+  };
+  const Script scripts[] = {
+      {{0x0C, 0x08, 0x0A, 0x0A, 'q'}, {ch(U'l'), ch(U'h'), ch(U'j'), ch(U'j'), ch(U'q')}},
+      {{0x0C, 0x0A, 0x0B, 0x0A, 0x1B}, {ch(U'l'), ch(U'j'), ch(U'k'), ch(U'j'), key(KeyCode::Esc)}},
+      {{'\r', 'q'}, {key(KeyCode::Enter), ch(U'q')}},
+  };
+  for (const Script& script : scripts) {
+    SCOPED_TRACE(::testing::Message() << "first byte " << script.bytes.front());
+    Harness h;
+    h.go_to(MenuState::ScanSetup);
+    for (const std::uint32_t byte : script.bytes) {
+      h.backend.push_event(term::decode_key({.function_key = false, .code = byte}, false, {}));
+    }
+    ASSERT_TRUE(h.run());
+    const Snapshot decoded = h.snapshot();
+    EXPECT_EQ(decoded, after(MenuState::ScanSetup, script.same_as));
+    // Neither byte of Ctrl+J or Ctrl+H may start the sweep or rewrite the settings.
+    const bool entered = script.bytes.front() == '\r';
+    EXPECT_EQ(decoded.workers_started, entered ? 1u : 0u);
+    EXPECT_EQ(fs::exists(h.app.config_path), entered);
   }
 }
 

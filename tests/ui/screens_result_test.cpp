@@ -2,9 +2,13 @@
 // footer, and the hand-over of a failed sweep to the error screen.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ui/screens.hpp"
 #include "ui/screens_fixture.hpp"
@@ -96,10 +100,56 @@ TEST_F(ResultScreen, NoPointsDrawNoDots) {
   EXPECT_TRUE(row_of("960MHz"));
 }
 
-TEST_F(ResultScreen, PointsOutsideTheBoundsAreNotDrawnOutsideTheChart) {
-  app.scan_data = {{100.0, -200.0}, {2000.0, 50.0}, {600.0, -64.0}};
+TEST_F(ResultScreen, PointsOutsideTheBoundsAreNotDrawnAndThoseInsideAre) {
+  const double nan = std::nan("");
+  // Points inside the bounds, away from the edges, and points that clamping onto the bounds would
+  // put on each edge and corner of the graph.
+  app.scan_data = {{420.0, -100.0}, {100.0, -64.0}, {2000.0, -64.0}, {600.0, -64.0},
+                   {600.0, -200.0}, {600.0, 50.0},  {100.0, -200.0}, {2000.0, 50.0},
+                   {nan, -64.0},    {780.0, -20.0}, {600.0, nan}};
   ASSERT_TRUE(draw());
-  EXPECT_TRUE(marks(Color::Yellow).second);
+  // The graph: right of the y axis and above the x axis, whose corner is the one "└".
+  std::optional<std::pair<std::uint16_t, std::uint16_t>> corner;
+  for (std::uint16_t y = kChartTop; y <= kChartBottom; ++y) {
+    for (std::uint16_t x = 0; x < kWidth; ++x) {
+      if (cell(x, y).symbol == "└") corner = {x, y};
+    }
+  }
+  ASSERT_TRUE(corner);
+  const auto [axis_x, axis_y] = *corner;
+  const std::uint16_t left = axis_x + 1;
+  const std::uint16_t right = 92;  // last column of the chart
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> dots;
+  for (std::uint16_t y = kChartTop; y < axis_y; ++y) {
+    for (std::uint16_t x = left; x <= right; ++x) {
+      if (cell(x, y).symbol == "•") dots.emplace_back(x, y);
+    }
+  }
+  ASSERT_EQ(dots.size(), 3u);
+  for (const auto& [x, y] : dots) {
+    EXPECT_EQ(cell(x, y).fg, Color::Yellow);
+    EXPECT_TRUE(x != left && x != right && y != kChartTop && y + 1 != axis_y)
+        << "dot on the graph's edge at " << x << "," << y;
+  }
+  EXPECT_EQ(marks(Color::Yellow).first, 3u);
+}
+
+TEST_F(ResultScreen, TheChartFollowsNewPointsAndBoundsBetweenPasses) {
+  app.scan_data = {{600.0, -64.0}};
+  ASSERT_TRUE(draw());
+  const auto one = lines();
+  // The same storage and count with other values, then other bounds: each pass shows its own.
+  app.scan_data[0] = {300.0, -10.0};
+  ASSERT_TRUE(draw());
+  const auto moved = lines();
+  EXPECT_NE(moved, one);
+  app.scan_data[0] = {600.0, -64.0};
+  ASSERT_TRUE(draw());
+  EXPECT_EQ(lines(), one);
+  app.start_frequency.value = 500;
+  ASSERT_TRUE(draw());
+  EXPECT_NE(lines(), one);
+  EXPECT_EQ(marks(Color::Yellow).first, 1u);
 }
 
 TEST_F(ResultScreen, FailureStatusHandsOverWithoutDrawing) {

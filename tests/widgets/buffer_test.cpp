@@ -70,6 +70,17 @@ TEST(Buffer, SetStyleIsClippedToTheBuffer) {
   EXPECT_BUFFER_MASK(buf, [](const Cell& c) { return c.fg == Color::Red; }, {"...", "..."});
 }
 
+TEST(Buffer, FillAndSetSymbolAreClippedToTheBuffer) {
+  Buffer buf(Rect{1, 1, 4, 3});
+  buf.fill(Rect{0, 2, 3, 5}, Symbol("│"), fg(Color::Gray));  // sticks out left and below
+  buf.set_symbol(4, 1, Symbol("┐"), fg(Color::Gray));
+  buf.set_symbol(5, 1, Symbol("x"), fg(Color::Gray));  // outside: dropped
+  buf.fill(Rect{9, 9, 2, 2}, Symbol("x"), {});         // disjoint: no effect, no failure
+  EXPECT_BUFFER_LINES(buf, {"   ┐", "││  ", "││  "});
+  EXPECT_BUFFER_MASK(buf, [](const Cell& c) { return c.fg == Color::Gray; },
+                     {"...#", "##..", "##.."});
+}
+
 TEST(Buffer, ReadingOutsideTheAreaThrows) {
   Buffer buf(Rect{2, 2, 2, 2});
   EXPECT_NO_THROW((void)buf.at(3, 3));
@@ -105,6 +116,35 @@ TEST(Buffer, AreaReachingPastTheCoordinateRangeIsCut) {
   EXPECT_EQ(buf.area().width, 5);
   EXPECT_EQ(buf.set_string(65533, 0, "abcdef", Style{}), 65535);
   EXPECT_BUFFER_LINES(buf, {"   ab"});
+}
+
+// A cell keeps one character inline; equal cells are equal bytes, which the frame diff relies on.
+TEST(Symbol, KeepsTheFirstCharacterAndComparesByText) {
+  struct Case {
+    std::string_view given;
+    std::string_view kept;
+  };
+  const Case cases[] = {
+      {"x", "x"}, {"•", "•"}, {"😀", "😀"}, {"ab", "a"}, {"┌─", "┌"}, {"\xE2\x94", "\xEF\xBF\xBD"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    const Symbol s(c.given);
+    EXPECT_EQ(s.view(), c.kept) << c.given;
+    EXPECT_EQ(s, Symbol(c.kept)) << c.given;
+  }
+  EXPECT_EQ(Symbol(), Symbol(" "));
+  EXPECT_EQ(Symbol::ascii('q'), Symbol("q"));
+  EXPECT_NE(Symbol("a"), Symbol("b"));
+
+  Cell a;
+  Cell b;
+  b.symbol = "•";
+  EXPECT_NE(a, b);
+  a.symbol = "•";
+  EXPECT_EQ(a, b);
+  b.fg = Color::Yellow;
+  EXPECT_NE(a, b);
 }
 
 }  // namespace

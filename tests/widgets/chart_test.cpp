@@ -168,13 +168,21 @@ TEST(Chart, CornersOfTheBoundsLandOnTheGraphCorners) {
 TEST(Chart, PointsOutsideTheBoundsOrNotANumberAreSkipped) {
   const double nan = std::nan("");
   const double inf = std::numeric_limits<double>::infinity();
-  const Points outside{{239.999, -64}, {960.001, -64}, {600, -128.01}, {600, 0.01},
-                       {nan, -64},     {600, nan},     {inf, -64},     {600, -inf}};
-  Buffer with_points(Rect{0, 0, 60, 20});
-  level_chart(outside).render(with_points.area(), with_points);
-  Buffer without(Rect{0, 0, 60, 20});
-  level_chart({}).render(without.area(), without);
-  EXPECT_EQ(with_points.lines(), without.lines());
+  // Each would land on an edge or corner of the graph if it were clamped onto the bounds.
+  const Points outside{{239.999, -64}, {960.001, -64}, {600, -128.01}, {600, 0.01}, {nan, -64},
+                       {600, nan},     {inf, -64},     {600, -inf},    {100, -200}, {2000, 50}};
+  const Points inside{{420, -100}, {600, -64}, {780, -20}};
+  Points mixed = outside;
+  mixed.insert(mixed.begin() + 3, inside.begin(), inside.end());
+
+  Buffer with_outside(Rect{0, 0, 60, 20});
+  level_chart(mixed).render(with_outside.area(), with_outside);
+  Buffer only_inside(Rect{0, 0, 60, 20});
+  level_chart(inside).render(only_inside.area(), only_inside);
+  EXPECT_EQ(with_outside.lines(), only_inside.lines());
+  std::size_t dots = 0;
+  for (const Cell& c : with_outside.content()) dots += c.symbol == "•" ? 1 : 0;
+  EXPECT_EQ(dots, inside.size());  // the points inside are drawn, one dot each
 }
 
 TEST(Chart, DegenerateBoundsDrawNoDots) {

@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "utf8/utf8.hpp"
+
 namespace sparvik::term {
 namespace {
 
@@ -59,29 +61,6 @@ const char* kind_suffix(KeyEventKind kind) {
   return "";
 }
 
-// The character as UTF-8, or U+XXXX when it is no scalar value.
-std::string utf8(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c >= 0x10000 && c <= 0x10FFFF) {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out = fmt::format("U+{:04X}", static_cast<std::uint32_t>(c));
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string describe(const KeyEvent& key) {
@@ -91,10 +70,12 @@ std::string describe(const KeyEvent& key) {
   if (has(key.mods, Modifiers::Shift)) out += "Shift+";
   out += key_name(key.code);
   if (key.code == KeyCode::Char) {
-    if (key.ch < 0x20 || key.ch == 0x7F) {
+    // Controls and values that are no character show as their number.
+    const utf8::Encoded encoded = utf8::encode(key.ch);
+    if (utf8::is_control(key.ch) || encoded.size == 0) {
       out += fmt::format("(U+{:04X})", static_cast<std::uint32_t>(key.ch));
     } else {
-      out += "('" + utf8(key.ch) + "')";
+      out += fmt::format("('{}')", encoded.view());
     }
   }
   return out + kind_suffix(key.kind);

@@ -60,12 +60,12 @@ KeyEvent decode_character(char32_t c) {
   switch (c) {
     case 0x1B:
       return KeyEvent::key(KeyCode::Esc);
+    // In raw mode Enter sends CR and Backspace DEL; LF and BS are Ctrl+J and Ctrl+H, decoded with
+    // the other Ctrl+letter bytes below.
     case '\r':
-    case '\n':
       return KeyEvent::key(KeyCode::Enter);
     case '\t':
       return KeyEvent::key(KeyCode::Tab);
-    case 0x08:
     case 0x7F:
       return KeyEvent::key(KeyCode::Backspace);
     case 0x00:

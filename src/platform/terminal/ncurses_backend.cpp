@@ -1,9 +1,11 @@
 #include "platform/terminal/ncurses_backend.hpp"
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cwchar>
@@ -16,6 +18,36 @@ namespace sparvik::term {
 namespace {
 
 constexpr int escape_delay_ms = 25;
+
+// Set by SIGWINCH, which curses turns into a resize key on its next read. Starts set so that the
+// first poll asks curses.
+std::atomic<bool> window_changed{true};
+static_assert(std::atomic<bool>::is_always_lock_free);
+struct sigaction curses_winch_action {};
+
+// Notes the signal, then hands it to the handler curses installed.
+void on_window_change(int signal, siginfo_t* info, void* context) {
+  window_changed.store(true, std::memory_order_relaxed);
+  if ((curses_winch_action.sa_flags & SA_SIGINFO) != 0) {
+    if (curses_winch_action.sa_sigaction != nullptr) {
+      curses_winch_action.sa_sigaction(signal, info, context);
+    }
+  } else if (curses_winch_action.sa_handler != SIG_DFL &&
+             curses_winch_action.sa_handler != SIG_IGN) {
+    curses_winch_action.sa_handler(signal);
+  }
+}
+
+// Installed once per process, in front of curses' own handler.
+void watch_window_changes() {
+  static bool installed = false;
+  if (installed) return;
+  struct sigaction ours {};
+  ours.sa_sigaction = on_window_change;
+  ours.sa_flags = SA_SIGINFO;  // no SA_RESTART: a waiting poll returns at once
+  sigemptyset(&ours.sa_mask);
+  installed = ::sigaction(SIGWINCH, &ours, &curses_winch_action) == 0;
+}
 
 IoError curses_failure(const char* what) {
   return IoError::custom(IoErrorKind::Other, std::string(what) + " failed");
@@ -88,6 +120,7 @@ std::expected<void, IoError> NcursesBackend::set_up() {
     colors_ = COLORS;
   }
   modified_keys_ = load_modified_keys();
+  watch_window_changes();
   return {};
 }
 
@@ -169,7 +202,10 @@ std::expected<void, IoError> NcursesBackend::show_cursor() {
 std::optional<Event> NcursesBackend::read_ready_key() {
   wint_t code = 0;
   int status = ::wget_wch(stdscr, &code);
-  if (status == ERR) return std::nullopt;
+  if (status == ERR) {
+    curses_may_hold_input_ = false;
+    return std::nullopt;
+  }
   bool after_escape = false;
   if (status == OK && code == 0x1B) {
     // curses has waited its escape delay already: a key still right behind the Esc came with it.
@@ -181,6 +217,7 @@ std::optional<Event> NcursesBackend::read_ready_key() {
       code = next;
     }
   }
+  curses_may_hold_input_ = true;
   Event event = decode_key({status == KEY_CODE_YES, static_cast<std::uint32_t>(code)}, after_escape,
                            modified_keys_);
   if (auto* resize = std::get_if<ResizeEvent>(&event)) {
@@ -192,8 +229,10 @@ std::optional<Event> NcursesBackend::read_ready_key() {
 
 std::expected<bool, IoError> NcursesBackend::poll(std::chrono::milliseconds timeout) {
   if (pending_) return true;
-  // curses may hold input it has read already (the rest of an escape sequence, a resize).
-  if ((pending_ = read_ready_key())) return true;
+  // curses may hold input it has read already (after a key, the rest of an escape sequence; after
+  // SIGWINCH, a resize). Only then is it asked before the wait: an idle pass makes one system call.
+  const bool resized = window_changed.exchange(false, std::memory_order_relaxed);
+  if ((curses_may_hold_input_ || resized) && (pending_ = read_ready_key())) return true;
 
   pollfd input{STDIN_FILENO, POLLIN, 0};
   const auto wait_ms = std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, INT_MAX);

@@ -46,6 +46,8 @@ class NcursesBackend final : public Backend {
 
   std::vector<ModifiedKey> modified_keys_;
   std::optional<Event> pending_;
+  // Whether the last read from curses gave a key, so that it may hold more already.
+  bool curses_may_hold_input_ = true;
   int colors_ = 0;
   bool default_colors_ = false;
   // Colour pair per (fg + 1, bg + 1), allocated when first used; 0: not yet.

@@ -52,7 +52,6 @@ class Terminal {
   widgets::Rect area() const { return buffers_[current_].area(); }
   // The frame most recently drawn.
   const widgets::Buffer& last_frame() const { return buffers_[1 - current_]; }
-  Backend& backend() { return *backend_; }
 
  private:
   Terminal(Backend& backend, widgets::Rect area);

@@ -2,9 +2,10 @@
 #include "widgets/core/buffer.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
-#include "widgets/core/utf8.hpp"
+#include "utf8/utf8.hpp"
 
 namespace sparvik::widgets {
 
@@ -18,12 +19,6 @@ Rect addressable(Rect area) {
 }
 
 }  // namespace
-
-void Cell::set_style(const Style& style) {
-  if (style.fg) fg = *style.fg;
-  if (style.bg) bg = *style.bg;
-  modifier = modifier | style.add_modifier;
-}
 
 Buffer::Buffer(Rect area) : area_(addressable(area)), cells_(area_.area()) {}
 
@@ -47,12 +42,20 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
   std::uint32_t col = x;
   Cell* row = cells_.data() + static_cast<std::size_t>(y - area_.y) * area_.width;
   for (std::size_t i = 0; i < text.size() && col < limit;) {
-    const utf8::Character ch = utf8::next_character(text, i);
-    i += ch.consumed;
-    if (!ch.printable) continue;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    Symbol symbol;
+    if (lead >= 0x20 && lead < 0x7F) {  // printable ASCII, nearly all text: no decoding
+      symbol = Symbol::ascii(static_cast<char>(lead));
+      ++i;
+    } else {
+      const utf8::Character ch = utf8::next_character(text, i);
+      i += ch.consumed;
+      if (!ch.printable) continue;
+      symbol = ch.symbol;
+    }
     if (col >= area_.x) {
       Cell& cell = row[col - area_.x];
-      cell.symbol.assign(ch.symbol);
+      cell.symbol = symbol;
       cell.set_style(style);
     }
     ++col;
@@ -60,16 +63,39 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
   return static_cast<std::uint16_t>(col);
 }
 
+void Buffer::fill(const Rect& area, Symbol symbol, const Style& style) {
+  const Rect clipped = area_.intersection(area);
+  const std::uint32_t bottom = clipped.bottom();
+  const std::uint32_t right = clipped.right();
+  for (std::uint32_t y = clipped.y; y < bottom; ++y) {
+    Cell* row = cells_.data() + static_cast<std::size_t>(y - area_.y) * area_.width;
+    for (std::uint32_t x = clipped.x; x < right; ++x) {
+      row[x - area_.x].symbol = symbol;
+      row[x - area_.x].set_style(style);
+    }
+  }
+}
+
 void Buffer::set_style(const Rect& area, const Style& style) {
   const Rect clipped = area_.intersection(area);
-  for (std::uint32_t y = clipped.y; y < clipped.bottom(); ++y) {
+  if (clipped.empty() || style == Style{}) return;
+  const std::uint32_t bottom = clipped.bottom();
+  const std::uint32_t right = clipped.right();
+  for (std::uint32_t y = clipped.y; y < bottom; ++y) {
     Cell* row = cells_.data() + static_cast<std::size_t>(y - area_.y) * area_.width;
-    for (std::uint32_t x = clipped.x; x < clipped.right(); ++x) row[x - area_.x].set_style(style);
+    for (std::uint32_t x = clipped.x; x < right; ++x) row[x - area_.x].set_style(style);
   }
 }
 
 void Buffer::reset() {
-  std::fill(cells_.begin(), cells_.end(), Cell{});
+  // Blank cells copied in doubling blocks: a few memcpy calls for the whole frame.
+  if (cells_.empty()) return;
+  cells_[0] = Cell{};
+  for (std::size_t done = 1; done < cells_.size();) {
+    const std::size_t count = std::min(done, cells_.size() - done);
+    std::memcpy(&cells_[done], &cells_[0], count * sizeof(Cell));
+    done += count;
+  }
 }
 
 void Buffer::resize(Rect area) {
@@ -84,7 +110,7 @@ std::vector<std::string> Buffer::lines() const {
     std::string line;
     line.reserve(area_.width);
     for (std::size_t col = 0; col < area_.width; ++col)
-      line += cells_[row * area_.width + col].symbol;
+      line += cells_[row * area_.width + col].symbol.view();
     out.push_back(std::move(line));
   }
   return out;

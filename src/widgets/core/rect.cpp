@@ -5,22 +5,6 @@
 
 namespace sparvik::widgets {
 
-namespace {
-
-std::uint16_t saturating_add(std::uint16_t a, std::uint32_t b) {
-  return static_cast<std::uint16_t>(std::min<std::uint32_t>(std::uint32_t{a} + b, UINT16_MAX));
-}
-
-}  // namespace
-
-std::uint16_t Rect::right() const {
-  return saturating_add(x, width);
-}
-
-std::uint16_t Rect::bottom() const {
-  return saturating_add(y, height);
-}
-
 Rect Rect::inner(std::uint16_t margin) const {
   const std::uint32_t both = std::uint32_t{margin} * 2;
   const std::uint16_t nx = saturating_add(x, margin);
@@ -37,10 +21,6 @@ Rect Rect::intersection(const Rect& other) const {
   const std::uint16_t y2 = std::min(bottom(), other.bottom());
   if (x2 <= x1 || y2 <= y1) return Rect{x1, y1, 0, 0};
   return Rect{x1, y1, static_cast<std::uint16_t>(x2 - x1), static_cast<std::uint16_t>(y2 - y1)};
-}
-
-bool Rect::contains(std::uint16_t col, std::uint16_t row) const {
-  return col >= x && col < right() && row >= y && row < bottom();
 }
 
 }  // namespace sparvik::widgets

@@ -48,5 +48,3 @@ BENCHMARK(BM_DrawEveryCellChanged)->Args({80, 24})->Args({200, 50});
 
 }  // namespace
 }  // namespace sparvik::term
-
-BENCHMARK_MAIN();

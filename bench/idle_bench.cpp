@@ -1,0 +1,144 @@
+// The idle cost of the whole program in one run, beside its floor: CPU time over ten seconds of
+// a bare loop polling the terminal every 16 ms, of the program on the connection screen, and of
+// the program on the result screen of a 1,000,001-point sweep against the simulated analyser. Each
+// runs in its own tmux pane; the bytes the program writes meanwhile are counted too. Needs root
+// and tmux, as the end-to-end tests do.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "e2e/e2e_checks.hpp"
+#include "e2e/program_run.hpp"
+#include "e2e/simulator_process.hpp"
+#include "e2e/tmux_session.hpp"
+#include "support/temp_dir.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using sparvik::e2e::ProgramRun;
+using sparvik::e2e::TmuxSession;
+
+constexpr auto kIdle = 10s;
+
+// CPU time of all threads of a process so far, in seconds (the first field of each thread's
+// schedstat, in ns).
+double cpu_seconds(int pid) {
+  double total = 0;
+  std::error_code error;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+    std::ifstream in(task.path() / "schedstat");
+    unsigned long long ns = 0;
+    if (in >> ns) total += static_cast<double>(ns) / 1e9;
+  }
+  return total;
+}
+
+// The first process under `root` (itself included) whose command name is `name`.
+std::optional<int> find_process(int root, const std::string& name) {
+  std::ifstream comm("/proc/" + std::to_string(root) + "/comm");
+  std::string own;
+  if (std::getline(comm, own) && own == name) return root;
+  std::error_code error;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(root) + "/task", error)) {
+    std::ifstream children(task.path() / "children");
+    for (int child = 0; children >> child;) {
+      if (auto found = find_process(child, name)) return found;
+    }
+  }
+  return std::nullopt;
+}
+
+// Measures the process `name` under the pane for kIdle; reports its share of one core and the
+// bytes written to the pane meanwhile.
+void measure_idle(benchmark::State& state, TmuxSession& pane, const std::string& name,
+                  const fs::path& scratch) {
+  const auto pid = find_process(std::stoi(pane.pane_format("#{pane_pid}")), name);
+  if (!pid) {
+    state.SkipWithError("the process was not found");
+    return;
+  }
+  std::this_thread::sleep_for(500ms);  // let the start-up settle
+  const std::string written = (scratch / "pane-output").string();
+  pane.pipe_output_to(written);
+  const double cpu_before = cpu_seconds(*pid);
+  const auto began = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(kIdle);
+  const double cpu_after = cpu_seconds(*pid);
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - began;
+  state.SetIterationTime(wall.count());
+  std::error_code no_file;
+  const auto size = fs::file_size(written, no_file);
+  state.counters["cpu_pct_of_one_core"] = 100.0 * (cpu_after - cpu_before) / wall.count();
+  state.counters["bytes_to_terminal"] = no_file ? 0.0 : static_cast<double>(size);
+}
+
+void BM_IdleBarePollLoop(benchmark::State& state) {
+  for (auto _ : state) {
+    sparvik::test_support::TempDir dir("sparvik-bench");
+    TmuxSession pane("exec " + sparvik::e2e::shell_quote(SPARVIK_POLL_FLOOR_EXE), 100, 30);
+    std::this_thread::sleep_for(200ms);
+    measure_idle(state, pane, "sparvik_poll_fl", dir.path());  // comm is cut at 15 characters
+    pane.send_keys({"q"});
+  }
+}
+
+void BM_IdleConnectionScreen(benchmark::State& state) {
+  for (auto _ : state) {
+    ProgramRun run;
+    run.start({.ports = {"/dev/ttyS0"}}, 100, 30);
+    if (!run.wait_for_text("COM Ports")) {
+      state.SkipWithError("the connection screen did not come up");
+      return;
+    }
+    measure_idle(state, run.pane(), "sparvik", run.dir());
+    run.keys({"q"});
+  }
+}
+
+void BM_IdleResultScreen(benchmark::State& state) {
+  const auto points = static_cast<std::uint64_t>(state.range(0));
+  for (auto _ : state) {
+    ProgramRun run;
+    run.write_file("config.toml",
+                   sparvik::e2e::settings_text("/dev/ttyS0", 115200, 240, 960, points, 1));
+    sparvik::e2e::SimulatorProcess analyser({"--banner"}, run.dir() / "received.bin");
+    run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()}, 100, 30);
+    if (!run.wait_for_text("COM Ports")) {
+      state.SkipWithError("the connection screen did not come up");
+      return;
+    }
+    run.keys({"Enter"});
+    if (!run.wait_for_text("Start Frequency")) {
+      state.SkipWithError("the parameters screen did not come up");
+      return;
+    }
+    run.keys({"Enter"});
+    if (!run.wait_for_text("finished sucessfuly", 120s)) {
+      state.SkipWithError("the sweep did not finish");
+      return;
+    }
+    measure_idle(state, run.pane(), "sparvik", run.dir());
+    run.keys({"q"});
+  }
+}
+
+// In this order, one after the other, so that the three figures come from one run.
+BENCHMARK(BM_IdleBarePollLoop)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleConnectionScreen)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleResultScreen)
+    ->Arg(1000001)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
