@@ -1,8 +1,9 @@
-// The idle cost of the whole program in one run, beside its floor: CPU time over ten seconds of
-// a bare loop polling the terminal every 16 ms, of the program on the connection screen, and of
-// the program on the result screen of a 1,000,001-point sweep against the simulated analyser. Each
-// runs in its own tmux pane; the bytes the program writes meanwhile are counted too. Needs root
-// and tmux, as the end-to-end tests do.
+// Timing of the whole program: a sweep against the simulated analyser beside the fixed pauses of
+// its dialogue, and the idle cost in one run beside its floor: CPU time over ten seconds of a bare
+// loop polling the terminal every 16 ms, of the program on the connection screen, and of the
+// program on the result screen of a 1,000,001-point sweep against the simulated analyser. Each
+// idle case runs in its own tmux pane; the bytes the program writes meanwhile are counted too.
+// Needs root and tmux, as the end-to-end tests do.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -17,6 +18,10 @@
 #include "e2e/program_run.hpp"
 #include "e2e/simulator_process.hpp"
 #include "e2e/tmux_session.hpp"
+#include "platform/log/log.hpp"
+#include "scan/sweep_worker.hpp"
+#include "sim/simulated_analyser.hpp"
+#include "structs/connection_info.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -25,6 +30,50 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using sparvik::e2e::ProgramRun;
 using sparvik::e2e::TmuxSession;
+
+// The pauses the worker makes whatever the analyser does, in ms: 20 + 20 around the read of the
+// pending input (which ends at once when the banner is pending), 14 commands of 20 + 200, "scan"
+// with 2000 + 200, 20 after "scanraw", 200 before the file name, "resume" with 20 + 200.
+constexpr double fixed_waits_ms = 40 + 14 * 220 + 2200 + 20 + 200 + 220;
+
+void BM_SweepAgainstSimulator(benchmark::State& state) {
+  sparvik::test_support::TempDir dir("sparvik-bench");
+  // Logging as the program does it, into the bench's own directory.
+  auto logger = sparvik::log::start_file_logger("info, my::critical::module=trace", "bench",
+                                                dir.path().string());
+  double total_ms = 0;
+  for (auto _ : state) {
+    auto analyser = sparvik::sim::SimulatedAnalyser::start({.banner = true});
+    sparvik::ConnectionInfo request;
+    request.port = analyser->port_path();
+    request.baudrate = 115200;
+    request.start = 240'000'000;
+    request.stop = 960'000'000;
+    request.points = static_cast<std::uint64_t>(state.range(0));
+    request.repeat = 1;
+
+    const auto began = std::chrono::steady_clock::now();
+    sparvik::scan::run_sweep_writing_to(request.clone(), request.clone(), dir.path().string());
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+    state.SetIterationTime(took.count());
+    total_ms += took.count() * 1000;
+
+    if (request.get_connection_status() != sparvik::ConnectionStatus::ClosedWithSuccess) {
+      state.SkipWithError("the sweep failed");
+      return;
+    }
+  }
+  const double mean_ms = total_ms / static_cast<double>(state.iterations());
+  state.counters["fixed_waits_ms"] = fixed_waits_ms;
+  state.counters["mean_ms"] = mean_ms;
+  state.counters["over_fixed_pct"] = (mean_ms / fixed_waits_ms - 1) * 100;
+}
+BENCHMARK(BM_SweepAgainstSimulator)
+    ->Arg(101)
+    ->Arg(10001)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 constexpr auto kIdle = 10s;
 
