@@ -39,6 +39,9 @@ std::string record(std::uint16_t raw, char marker = 'x') {
   return {marker, static_cast<char>(raw & 0xff), static_cast<char>(raw >> 8)};
 }
 
+// The end of a scanraw reply: its marker and two bytes.
+const std::string kEndGroup = "}\r\n";
+
 std::string joined(const std::vector<std::string>& pieces) {
   std::string all;
   for (const auto& p : pieces) all += p;
@@ -173,23 +176,24 @@ INSTANTIATE_TEST_SUITE_P(
     Options, Scanraw,
     testing::Values(
         ScanrawCase{"Plain", [](SimConfig&) {},
-                    "{" + record(0) + record(3000) + record(4096) + record(65535) + "}"},
-        ScanrawCase{"CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
-                    "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + "}"},
+                    "{" + record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
+        ScanrawCase{
+            "CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
+            "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + kEndGroup},
         ScanrawCase{"NoBrace", [](SimConfig& c) { c.omit_brace = true; },
-                    record(0) + record(3000) + record(4096) + record(65535) + "}"},
+                    record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
         ScanrawCase{"FewerRecords", [](SimConfig& c) { c.record_count = 2; },
-                    "{" + record(0) + record(3000) + "}"},
+                    "{" + record(0) + record(3000) + kEndGroup},
         ScanrawCase{"LevelFunction",
                     [](SimConfig& c) {
                       c.level_at = [](std::size_t i) {
                         return static_cast<std::uint16_t>(i * 257);
                       };
                     },
-                    "{" + record(0) + record(257) + record(514) + record(771) + "}"},
+                    "{" + record(0) + record(257) + record(514) + record(771) + kEndGroup},
         ScanrawCase{"DefaultLevels", [](SimConfig& c) { c.levels.clear(); },
                     "{" + record(default_level(0)) + record(default_level(1)) +
-                        record(default_level(2)) + record(default_level(3)) + "}"}),
+                        record(default_level(2)) + record(default_level(3)) + kEndGroup}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Scanraw, LongReplyComesInWritesOfAboutSixtyBytes) {
@@ -200,10 +204,10 @@ TEST(Scanraw, LongReplyComesInWritesOfAboutSixtyBytes) {
   const auto pieces = read_pieces_until(*port, "ch> ");
   const std::string reply = joined(pieces);
   const std::string echo = "scanraw 240000000 960000000 1000\r\n";
-  ASSERT_EQ(reply.size(), echo.size() + 1 + 3 * 1000 + 1 + 4);
+  ASSERT_EQ(reply.size(), echo.size() + 1 + 3 * 1000 + 3 + 4);
   EXPECT_EQ(reply.substr(echo.size() + 1, 3), record(default_level(0)));
-  EXPECT_EQ(reply.substr(reply.size() - 5), "}ch> ");
-  // 3002 bytes paced in 60-byte writes cannot arrive in a handful of reads.
+  EXPECT_EQ(reply.substr(reply.size() - 7), "}\r\nch> ");
+  // 3004 bytes paced in 60-byte writes cannot arrive in a handful of reads.
   EXPECT_GT(pieces.size(), 10u);
 }
 
@@ -267,7 +271,7 @@ TEST(Options, HangUpComesAfterTheWholeReplyHasBeenRead) {
   const std::string reply = read_until(*port, "ch> ");
   std::string records;
   for (int i = 0; i < 200; ++i) records += record(3000);
-  EXPECT_EQ(reply, "scanraw 1000000 2000000 200\r\n{" + records + "}ch> ");
+  EXPECT_EQ(reply, "scanraw 1000000 2000000 200\r\n{" + records + kEndGroup + "ch> ");
   ASSERT_TRUE(sim->wait_for_hang_up(10s));
   EXPECT_FALSE(write_text(*port, "resume\r"));
   std::uint8_t buffer[16];
@@ -323,8 +327,8 @@ TEST(Executable, ServesRecordsAndEndsOnSigterm) {
     auto port = serial::open_port(link.string(), {});
     ASSERT_TRUE(port.has_value()) << port.error().debug();
     ASSERT_TRUE(write_text(**port, "info\rscanraw 0 1 2\r"));
-    EXPECT_EQ(read_until(**port, "}ch> "),
-              "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + "}ch> ");
+    EXPECT_EQ(read_until(**port, "}\r\nch> "),
+              "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + kEndGroup + "ch> ");
   }
   EXPECT_EQ(test_support::read_file(record_file), "info\rscanraw 0 1 2\r");
 
