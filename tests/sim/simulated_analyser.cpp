@@ -213,6 +213,8 @@ void SimulatedAnalyser::serve() {
 }
 
 void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
+  // Taken before anything is sent back, so that a command's time is when it came.
+  arrived_ = Clock::now();
   {
     std::lock_guard lock(mutex_);
     received_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -251,7 +253,7 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
 
 void SimulatedAnalyser::record_command(const std::string& line) {
   std::lock_guard lock(mutex_);
-  exchanges_.push_back({line, Clock::now(), std::nullopt});
+  exchanges_.push_back({line, arrived_, std::nullopt});
   changed_.notify_all();
 }
 

@@ -230,6 +230,7 @@ class SimulatedAnalyser {
   bool stopping_ = false;  // serving thread only
   // Which reply is being watched until read: n > 0 the n-th command's, 0 the banner's.
   std::optional<std::size_t> watching_;
+  Clock::time_point arrived_;  // of the input being handled
   std::string flood_pattern_;  // not empty while flooding
   std::size_t flood_offset_ = 0;
 
