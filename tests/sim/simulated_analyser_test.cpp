@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/serial/serial_port.hpp"
 #include "sim/port_talk.hpp"
@@ -276,6 +277,103 @@ TEST(Options, HangUpComesAfterTheWholeReplyHasBeenRead) {
   EXPECT_FALSE(write_text(*port, "resume\r"));
   std::uint8_t buffer[16];
   EXPECT_FALSE(port->read(buffer).has_value());
+}
+
+TEST(Options, HangUpAfterGivenRepliesWereRead) {
+  for (std::size_t replies : {0u, 2u}) {
+    SCOPED_TRACE(replies);
+    auto sim = SimulatedAnalyser::start({.banner = true, .hang_up_after_replies = replies});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    EXPECT_EQ(read_until(*port, "ch> "), "\r\ntinySA Shell\r\nch> ");
+    for (std::size_t i = 0; i < replies; ++i) {
+      ASSERT_TRUE(write_text(*port, "vbat\r"));
+      EXPECT_EQ(read_until(*port, "ch> "), "vbat\r\n4134 mV\r\nch> ");
+    }
+    ASSERT_TRUE(sim->wait_for_hang_up(5s));
+    EXPECT_FALSE(write_text(*port, "vbat\r"));
+    EXPECT_EQ(sim->commands().size(), replies);
+  }
+}
+
+TEST(Options, ExchangesTellWhenACommandCameAndWhenItsReplyWasRead) {
+  auto sim = SimulatedAnalyser::start({.banner = true});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  const auto began = Clock::now();
+  std::this_thread::sleep_for(50ms);
+  read_until(*port, "ch> ");
+  ASSERT_TRUE(write_text(*port, "vbat\r"));
+  const auto written = Clock::now();
+  std::this_thread::sleep_for(100ms);
+  const auto reading = Clock::now();
+  read_until(*port, "ch> ");
+  const auto read = Clock::now();
+  std::this_thread::sleep_for(20ms);  // the analyser looks every millisecond
+  const auto banner = sim->banner_taken();
+  ASSERT_TRUE(banner.has_value());
+  EXPECT_GE(*banner, began + 50ms);
+  const auto exchanges = sim->exchanges();
+  ASSERT_EQ(exchanges.size(), 1u);
+  EXPECT_EQ(exchanges[0].command, "vbat");
+  EXPECT_GE(exchanges[0].received, written - 5ms);
+  EXPECT_LE(exchanges[0].received, reading);
+  ASSERT_TRUE(exchanges[0].reply_taken.has_value());
+  EXPECT_GE(*exchanges[0].reply_taken, reading);
+  EXPECT_LE(*exchanges[0].reply_taken, read + 15ms);
+}
+
+TEST(Options, FloodNeverEndsAndLeavesLaterCommandsUnanswered) {
+  const struct {
+    const char* command;
+    std::string starts;
+  } cases[] = {
+      {"version", "version\r\nnoise without end\r\nnoise without end\r\n"},
+      {"scanraw 0 1 2", "scanraw 0 1 2\r\n{" + record(4096) + record(4096)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    auto sim = SimulatedAnalyser::start({.flood_after = std::string(c.command).substr(0, 7)});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(write_text(*port, std::string(c.command) + "\r"));
+    std::string got;
+    std::uint8_t buffer[4096];
+    while (got.size() < 200'000) {
+      auto n = port->read(buffer);
+      ASSERT_TRUE(n.has_value());
+      got.append(reinterpret_cast<const char*>(buffer), *n);
+    }
+    EXPECT_TRUE(got.starts_with(c.starts)) << got.substr(0, 60);
+    EXPECT_EQ(got.find("ch>"), std::string::npos);
+    ASSERT_TRUE(write_text(*port, "vbat\r"));
+    ASSERT_TRUE(sim->wait_for_received("vbat\r", 5s));
+    EXPECT_EQ(sim->commands().back(), "vbat");
+  }
+}
+
+TEST(Scanraw, HangUpOrStallPartWay) {
+  const std::string echo = "scanraw 1 2 4\r\n";
+  const std::string whole = "{" + record(0) + record(0) + record(0) + record(0) + kEndGroup;
+  {
+    auto sim = SimulatedAnalyser::start({.levels = {0}, .scanraw_hang_up_at = 7});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(write_text(*port, "scanraw 1 2 4\r"));
+    EXPECT_EQ(read_until(*port, "ch> "), echo + whole.substr(0, 7));
+    EXPECT_TRUE(sim->wait_for_hang_up(5s));
+  }
+  {
+    auto sim = SimulatedAnalyser::start(
+        {.levels = {0}, .scanraw_stall_at = 7, .scanraw_stall = std::chrono::milliseconds(300)});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(write_text(*port, "scanraw 1 2 4\r"));
+    EXPECT_EQ(read_until(*port, whole.substr(0, 7)), echo + whole.substr(0, 7));
+    const auto stalled = Clock::now();
+    EXPECT_EQ(read_until(*port, "ch> "), whole.substr(7) + "ch> ");
+    EXPECT_GE(Clock::now() - stalled, 250ms);
+  }
 }
 
 TEST(Lifecycle, StopsPromptlyWhileBlockedOnAReaderThatNeverReads) {
