@@ -94,6 +94,14 @@ std::unique_ptr<SimulatedAnalyser> SimulatedAnalyser::start(SimConfig config) {
   if (sim->config_.banner && !sim->config_.silent) {
     sim->send("\r\ntinySA Shell\r\nch> ");
     sim->watching_ = 0;
+    // Nobody can read it before start() returns: wait (bounded) until it is seen waiting.
+    const auto give_up = Clock::now() + std::chrono::seconds(1);
+    int pending = 0;
+    while (Clock::now() < give_up && ::ioctl(sim->slave_, FIONREAD, &pending) == 0 &&
+           pending == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sim->reply_seen_ = pending > 0;
   }
 
   sim->thread_ = std::thread([raw = sim.get()] { raw->serve(); });
@@ -332,6 +340,7 @@ void SimulatedAnalyser::run_command(const std::string& line) {
   }
   std::lock_guard lock(mutex_);
   watching_ = exchanges_.size();
+  reply_seen_ = false;
 }
 
 void SimulatedAnalyser::scan(const std::vector<std::string>& args) {
@@ -406,10 +415,15 @@ void SimulatedAnalyser::send_scanraw_part(std::string_view reply) {
 }
 
 void SimulatedAnalyser::check_drained() {
+  // What the master writes reaches the slave's input queue a little later, so an empty queue
+  // means "read" only once the reply has been seen in it.
   int pending = 0;
-  if (::ioctl(slave_, FIONREAD, &pending) != 0 || pending != 0) return;
+  if (::ioctl(slave_, FIONREAD, &pending) != 0) return;
+  if (pending > 0) reply_seen_ = true;
+  if (pending != 0 || !reply_seen_) return;
   const std::size_t replies = *watching_;
   watching_.reset();
+  reply_seen_ = false;
   {
     std::lock_guard lock(mutex_);
     if (replies == 0) {

@@ -172,7 +172,8 @@ class SimulatedAnalyser {
   std::string received() const;
   // The command lines received so far (without their "\r"), in order.
   std::vector<std::string> commands() const;
-  // The command lines with their times, in order.
+  // The command lines with their times, in order. A reply counts as read only when the tested
+  // code was not already waiting in a read when it came (the worker always pauses first).
   std::vector<Exchange> exchanges() const;
   // When the tested code had read the whole banner (none without a banner or before that).
   std::optional<Clock::time_point> banner_taken() const;
@@ -230,6 +231,7 @@ class SimulatedAnalyser {
   bool stopping_ = false;  // serving thread only
   // Which reply is being watched until read: n > 0 the n-th command's, 0 the banner's.
   std::optional<std::size_t> watching_;
+  bool reply_seen_ = false;  // the watched reply was seen waiting in the slave's input queue
   Clock::time_point arrived_;  // of the input being handled
   std::string flood_pattern_;  // not empty while flooding
   std::size_t flood_offset_ = 0;

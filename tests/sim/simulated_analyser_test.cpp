@@ -285,9 +285,11 @@ TEST(Options, HangUpAfterGivenRepliesWereRead) {
     auto sim = SimulatedAnalyser::start({.banner = true, .hang_up_after_replies = replies});
     auto port = open_sim(*sim);
     ASSERT_TRUE(port);
+    // A reply counts as read only when it was waiting before the read, as the worker reads.
     EXPECT_EQ(read_until(*port, "ch> "), "\r\ntinySA Shell\r\nch> ");
     for (std::size_t i = 0; i < replies; ++i) {
       ASSERT_TRUE(write_text(*port, "vbat\r"));
+      std::this_thread::sleep_for(30ms);
       EXPECT_EQ(read_until(*port, "ch> "), "vbat\r\n4134 mV\r\nch> ");
     }
     ASSERT_TRUE(sim->wait_for_hang_up(5s));
