@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -454,6 +455,12 @@ TEST(RunSweep, DeviceThatNeverStopsSendingGetsTheWholeDialogueAndFails) {
   EXPECT_EQ(info.scan_info.get().size(), 2 * kMaxCommandReply);
 }
 
+// The 290 lines of a real "scan" reply fill the pty while the worker still waits, so the worker
+// is already reading when the prompt comes (the analyser cannot tell when it was read), and the
+// prompt may arrive split between two reads (a read time-out). Tests that time the dialogue or
+// act on the reading of a reply take a short one.
+const std::map<std::string, std::string> kShortScanReply = {{"scan", "done\r\n"}};
+
 class RunSweepWithHangUp : public ::testing::TestWithParam<std::size_t> {};
 
 // The analyser goes away just before the worker writes command k: the write fails, and the sweep
@@ -463,6 +470,7 @@ TEST_P(RunSweepWithHangUp, FailsWithSendErrorAtTheCommandItCouldNotWrite) {
   sim::SimConfig config;
   config.banner = true;
   config.hang_up_after_replies = step;
+  config.replies = kShortScanReply;
   auto analyser = sim::SimulatedAnalyser::start(config);
   TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
@@ -495,9 +503,7 @@ TEST(RunSweep, KeepsThePausesOfTheDialogue) {
   constexpr milliseconds kLate(5);
   sim::SimConfig config;
   config.banner = true;
-  // The 290 lines of a real "scan" reply can arrive with the prompt split between two reads,
-  // which costs a read time-out: not what this test is about.
-  config.replies = {{"scan", "done\r\n"}};
+  config.replies = kShortScanReply;
   auto analyser = sim::SimulatedAnalyser::start(config);
   TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
