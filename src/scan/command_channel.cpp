@@ -1,13 +1,12 @@
 #include "scan/command_channel.hpp"
 
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <span>
 #include <thread>
 
 #include "scan/lossy_utf8.hpp"
-#include "scan/prompt_searcher.hpp"
+#include "scan/prompt_reader.hpp"
 
 namespace sparvik::scan {
 
@@ -29,22 +28,8 @@ void wait_sync(std::uint64_t ms) {
 }
 
 std::vector<std::uint8_t> read_port(serial::Port& port) {
-  const PromptSearcher& prompt = EOF_SEARCHER();
-  std::vector<std::uint8_t> reply;
   std::array<std::uint8_t, kReadBufferSize> buffer{};
-  for (;;) {
-    const auto got = port.read(buffer);
-    // A port never reports an empty read; should one do so, it ends the reply like a failure
-    // instead of spinning.
-    if (!got || *got == 0) break;
-    const std::span<const std::uint8_t> fresh(buffer.data(), std::min(*got, buffer.size()));
-    if (const auto at = prompt.find(fresh)) {
-      reply.insert(reply.end(), fresh.begin(), fresh.begin() + static_cast<std::ptrdiff_t>(*at));
-      break;
-    }
-    reply.insert(reply.end(), fresh.begin(), fresh.end());
-  }
-  return reply;
+  return read_until_prompt(port, buffer, kMaxCommandReply);
 }
 
 std::expected<std::string, SparvikError> send_cmd(serial::Port& port, std::string_view cmd,

@@ -2,6 +2,7 @@
 // up to the prompt "ch>", wait again. Used by the sweep worker for every command.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <string>
@@ -16,11 +17,15 @@ namespace sparvik::scan {
 // Level offset in dB: sent with "zero" and taken off every decoded level.
 inline constexpr std::uint64_t OFFSET = 128;
 
+// The most a command's reply may hold; the longest real one is a few hundred bytes.
+inline constexpr std::size_t kMaxCommandReply = 64 * 1024;
+
 // Blocks the calling thread for `ms` milliseconds, measured on the steady clock.
 void wait_sync(std::uint64_t ms);
 
 // Everything received before the prompt. The prompt counts only when its three bytes arrive in
-// one read; otherwise the reply ends at the first failed read (time-out or I/O error).
+// one read; otherwise the reply ends at the first failed read (time-out or I/O error), or after
+// kMaxCommandReply bytes.
 std::vector<std::uint8_t> read_port(serial::Port& port);
 
 // One write of `cmd` (its count is not looked at), `wait` ms, the reply up to the prompt as text

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "scan/csv_file_name.hpp"
 #include "scan/number_format.hpp"
 
 namespace sparvik::scan {
@@ -15,18 +16,40 @@ namespace {
 // Two numbers, the comma and the line feed.
 constexpr std::size_t kMaxLine = 2 * kMaxNumberChars + 2;
 static_assert(CsvFile::kBufferSize >= kMaxLine);
+// More sweeps than this within one second are not a realistic case; give up rather than loop.
+constexpr unsigned kMaxAttempts = 1000;
+
+std::string join_path(std::string_view directory, const std::string& name) {
+  if (directory.empty() || directory == ".") return name;
+  std::string path(directory);
+  if (path.back() != '/') path += '/';
+  return path + name;
+}
 }  // namespace
 
-std::expected<CsvFile, IoError> CsvFile::create(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return std::unexpected(IoError::from_errno(errno));
-  return CsvFile(fd);
+std::expected<CsvFile, IoError> CsvFile::create_unique(std::string_view directory,
+                                                       std::time_t when) {
+  for (unsigned attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    std::string name = csv_file_name(when, attempt);
+    const std::string path = join_path(directory, name);
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return CsvFile(fd, std::move(name));
+    if (errno != EEXIST) return std::unexpected(IoError::from_errno(errno));
+  }
+  return std::unexpected(IoError::from_errno(EEXIST));
 }
 
-CsvFile::CsvFile(int fd) : fd_(fd), buffer_(std::make_unique<char[]>(kBufferSize)) {}
+CsvFile::CsvFile(int fd, std::string name)
+    : fd_(fd), name_(std::move(name)), buffer_(std::make_unique<char[]>(kBufferSize)) {}
 
 CsvFile::CsvFile(CsvFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), used_(other.used_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      name_(std::move(other.name_)),
+      buffer_(std::move(other.buffer_)),
+      used_(other.used_) {}
 
 CsvFile::~CsvFile() {
   (void)close();

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <expected>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/io_error.hpp"
 
@@ -15,8 +17,10 @@ class CsvFile {
  public:
   static constexpr std::size_t kBufferSize = 8192;
 
-  // Creates the file or truncates it.
-  static std::expected<CsvFile, IoError> create(const std::string& path);
+  // Creates the first free name of csv_file_name(when, 0), (when, 1), ... in `directory`. An
+  // existing file, another sweep's result from the same second, is never opened.
+  static std::expected<CsvFile, IoError> create_unique(std::string_view directory,
+                                                       std::time_t when);
 
   CsvFile(CsvFile&& other) noexcept;
   CsvFile& operator=(CsvFile&&) = delete;
@@ -26,15 +30,19 @@ class CsvFile {
   // is why the success path calls close().
   ~CsvFile();
 
+  // The bare name chosen, without the directory.
+  const std::string& name() const noexcept { return name_; }
+
   std::expected<void, IoError> write_point(double frequency, double level);
   // Writes out the buffer and closes the file; the first failure of the two.
   std::expected<void, IoError> close();
 
  private:
-  explicit CsvFile(int fd);
+  CsvFile(int fd, std::string name);
   std::expected<void, IoError> write_out();
 
   int fd_;
+  std::string name_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
 };

@@ -9,7 +9,6 @@
 #include "platform/log/log.hpp"
 #include "scan/byte_window.hpp"
 #include "scan/csv_file.hpp"
-#include "scan/csv_file_name.hpp"
 #include "scan/number_format.hpp"
 
 namespace sparvik::scan {
@@ -24,13 +23,6 @@ constexpr std::size_t kGroupSize = 3;
 constexpr double kHzPerMhz = 1'000'000.0;
 constexpr double kLevelScale = 0.03125;
 constexpr double kLevelOffset = 128.0;
-
-std::string join_path(std::string_view directory, const std::string& name) {
-  if (directory.empty() || directory == ".") return name;
-  std::string path(directory);
-  if (path.back() != '/') path += '/';
-  return path + name;
-}
 
 void trace_point(std::size_t index, double frequency, double level) {
   char frequency_text[kMaxNumberChars];
@@ -59,8 +51,7 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
   const double step = frequency_step(start, stop, points);
   const double start_hz = static_cast<double>(start);
 
-  std::string name = csv_file_name(std::time(nullptr));
-  auto file = CsvFile::create(join_path(directory, name));
+  auto file = CsvFile::create_unique(directory, std::time(nullptr));
   if (!file) return std::unexpected(SparvikError::OpenOutput(std::move(file.error())));
 
   const auto* found = static_cast<const std::uint8_t*>(
@@ -82,6 +73,7 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
   const bool trace = log::enabled(log::Level::Trace, kTarget);
 
   std::size_t end = reply.size();
+  bool end_group_found = false;
   for (std::size_t j = 0, at = brace + 1; reply.size() - at >= kGroupSize; ++j, at += kGroupSize) {
     const std::uint8_t marker = reply[at];
     if (marker == kPointMarker) {
@@ -96,6 +88,7 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
       }
     } else if (marker == kEndMarker) {
       end = kGroupSize * j;
+      end_group_found = true;
       const auto e = static_cast<std::int64_t>(end);
       SPARVIK_LOG(log::Level::Warn, kTarget, "Found an end at {} {}", end,
                   byte_window(reply, e - 4, e - 1));
@@ -117,10 +110,22 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
                            byte_window(reply, e - 4, e - 1)));
   }
 
+  // A reply cut short (a failed or timed-out read, a prompt too early, the size cap) or one with
+  // the wrong number of records cannot be placed on the requested frequencies. The lines written
+  // so far stay in the file.
+  if (!end_group_found) {
+    return std::unexpected(SparvikError::ParseEnd(
+        fmt::format("reply ended without its end marker after {} points", decoded.size())));
+  }
+  if (decoded.size() != points) {
+    return std::unexpected(SparvikError::ParseEnd(
+        fmt::format("expected {} points, received {}", points, decoded.size())));
+  }
+
   if (auto closed = file->close(); !closed) {
     return std::unexpected(SparvikError::OpenOutput(std::move(closed.error())));
   }
-  return std::pair{std::move(decoded), std::move(name)};
+  return std::pair{std::move(decoded), file->name()};
 }
 
 }  // namespace sparvik::scan

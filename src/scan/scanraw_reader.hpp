@@ -2,6 +2,7 @@
 // percentage (20 to 99) in the shared cell after every read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,10 +11,17 @@
 
 namespace sparvik::scan {
 
+// Room beyond the expected size for the echoed command line and a preamble; a reply past it is
+// cut there, as if a read had failed.
+inline constexpr std::size_t kScanrawReplyMargin = 4096;
+
 // `expected` is the reply size the progress is measured against (3 × points + 6). Never fails:
-// a failed read ends the reply.
+// a failed read ends the reply, and so does reaching scanraw_reply_cap(expected) bytes.
 std::vector<std::uint8_t> read_scanraw(serial::Port& port, std::uint64_t expected,
                                        const SharedCell<std::uint64_t>& progress);
+
+// The most a reply of `expected` bytes may grow to: expected + kScanrawReplyMargin.
+std::size_t scanraw_reply_cap(std::uint64_t expected) noexcept;
 
 // The percentage stored before `collected` bytes (so far) are joined by a read's bytes.
 std::uint64_t scanraw_progress(std::uint64_t collected, std::uint64_t expected) noexcept;

@@ -70,6 +70,17 @@ TEST(ReadPort, EndsAtThePromptOfOneReadOrAtTheFirstFailedRead) {
   }
 }
 
+TEST(ReadPort, StopsCollectingAtTheCapOfADeviceThatNeverSendsThePrompt) {
+  // More than the cap, then a prompt that must never be reached.
+  ScriptedPort port({bytes_of(std::string(3 * kMaxCommandReply, 'n') + "ch>")});
+  const auto reply = read_port(port);
+  EXPECT_EQ(reply.size(), kMaxCommandReply);
+  EXPECT_EQ(port.reads(), kMaxCommandReply / 256);
+  // A reply that fits below the cap is unchanged (the prompt arrives in its 256th read).
+  ScriptedPort fits({bytes_of(std::string(kMaxCommandReply - 256, 'n') + "ch>")});
+  EXPECT_EQ(read_port(fits).size(), kMaxCommandReply - 256);
+}
+
 TEST(SendCmd, WritesOnceWaitsAndReturnsTheReplyUntrimmed) {
   ScriptedPort port({bytes_of("version\r\ntinySA_v1.4\r\nch> ")});
   const auto began = Clock::now();

@@ -70,6 +70,20 @@ TEST(ReadScanraw, EndsOnPromptFailureOrTimeOutKeepingWhatCame) {
   }
 }
 
+TEST(ReadScanraw, StopsCollectingAtTheExpectedSizeAndItsMargin) {
+  const std::uint64_t expected = 3 * 101 + 6;
+  const std::size_t cap = expected + kScanrawReplyMargin;
+  EXPECT_EQ(scanraw_reply_cap(expected), cap);
+  const std::string endless = "{" + std::string(4 * cap, 'x');
+  const Collected got = collect({bytes_of(endless + "ch>")}, expected);
+  EXPECT_EQ(got.reply, endless.substr(0, cap));
+  EXPECT_EQ(got.buffer_sizes.size(), (cap + 63) / 64);
+  EXPECT_EQ(got.progress.back(), 99u);
+  // No size overflows the cap's arithmetic.
+  EXPECT_EQ(scanraw_reply_cap(std::numeric_limits<std::uint64_t>::max()),
+            std::numeric_limits<std::size_t>::max());
+}
+
 TEST(ScanrawProgress, StaysWithinBoundsForAnySize) {
   constexpr auto kMax = std::numeric_limits<std::uint64_t>::max();
   const struct {

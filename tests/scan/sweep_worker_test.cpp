@@ -8,12 +8,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/log/log.hpp"
+#include "scan/command_channel.hpp"
 #include "scan/error_payload.hpp"
+#include "scan/scanraw_reader.hpp"
 #include "sim/simulated_analyser.hpp"
 #include "support/temp_dir.hpp"
 
@@ -38,13 +42,21 @@ bool is_final(ConnectionStatus status) {
 }
 
 // Runs the worker on its own thread with two copies of `info`, reading the cells meanwhile as the
-// sweep screen does, and returns once it has ended.
-Sweep run(const ConnectionInfo& info, const TempDir& dir, const sim::SimulatedAnalyser* analyser) {
+// sweep screen does, and returns once it has ended. A sweep still running after a minute fails
+// the test, and the analyser hangs up so that the worker ends.
+Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser* analyser) {
   log::testing::Capture capture("trace");
   std::thread worker(run_sweep_writing_to, info.clone(), info.clone(), dir.path().string());
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  bool overran = false;
   while (!is_final(info.get_connection_status())) {
     (void)info.progress.get();
     (void)info.get_scan_message();
+    if (!overran && analyser != nullptr && std::chrono::steady_clock::now() > give_up) {
+      ADD_FAILURE() << "the sweep did not end";
+      overran = true;
+      analyser->hang_up();
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(16));
   }
   worker.join();
@@ -79,11 +91,41 @@ std::string stored_error(const ConnectionInfo& info) {
   return debug_optional(info.error_raised.get());
 }
 
-// What the worker sends before "scanraw" for a request from 100 to 200 MHz with repeat 3.
-const std::string kLowDialogue =
-    "version\rinfo\rleveloffset\rvbat\rusart_cfg\rthreads\rrepeat 3\rzero 128\rmarker\rpause\r"
-    "mode low input\rsweep start 100000000\rsweep stop 200000000\rsweep\r"
-    "scan 100000000 200000000 290 101\r";
+// The commands the worker sends for a request from 100 to 200 MHz with 11 points and repeat 3,
+// with the step message shown while each is sent and the wait before its reply is read.
+struct DialogueStep {
+  const char* command;
+  const char* message;
+  int wait_ms;
+};
+const DialogueStep kLowSteps[] = {
+    {"version", "Acquiring version & info", 20},
+    {"info", "Acquiring version & info", 20},
+    {"leveloffset", "Acquiring version & info", 20},
+    {"vbat", "Acquiring version & info", 20},
+    {"usart_cfg", "Acquiring version & info", 20},
+    {"threads", "Acquiring version & info", 20},
+    {"repeat 3", "Setting up repeat", 20},
+    {"zero 128", "Setting zero...", 20},
+    {"marker", "Setting up marker", 20},
+    {"pause", "Setting up marker", 20},
+    {"mode low input", "Setting up scan & mode", 20},
+    {"sweep start 100000000", "Setting up sweep", 20},
+    {"sweep stop 200000000", "Setting up sweep", 20},
+    {"sweep", "Sweeping...", 20},
+    {"scan 100000000 200000000 290 101", "Sweeping...", 2000},
+    {"scanraw 100000000 200000000 11", "Starting scan...", 20},
+    {"resume", "Scan finished", 20},
+};
+constexpr std::size_t kScanrawStep = 15;
+
+// What the worker sends before "scanraw" for that request.
+std::string dialogue_before(std::size_t step) {
+  std::string sent;
+  for (std::size_t i = 0; i < step; ++i) sent += std::string(kLowSteps[i].command) + "\r";
+  return sent;
+}
+const std::string kLowDialogue = dialogue_before(kScanrawStep);
 
 TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   sim::SimConfig config;
@@ -327,6 +369,172 @@ TEST(RunSweep, FailingResumeLeavesThePublishedResultButFails) {
   EXPECT_EQ(*points, (SweepPoints{{240.0, -34.25}, {600.0, -34.25}, {960.0, -34.25}}));
   EXPECT_EQ(read_file(dir.path() / info.file_name.get()), "240,-34.25\n600,-34.25\n960,-34.25\n");
   EXPECT_NE(published(sweep, "Progress: ").back(), "100");
+}
+
+// Lines of a CSV file, counted.
+std::size_t line_count(const std::string& csv) {
+  return static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n'));
+}
+
+struct BrokenReply {
+  const char* name;
+  std::function<void(sim::SimConfig&)> configure;
+  std::string error;  // ParseEnd's text
+  std::size_t csv_lines;
+};
+
+void PrintTo(const BrokenReply& reply, std::ostream* out) {
+  *out << reply.name;
+}
+
+class RunSweepWithBrokenReply : public ::testing::TestWithParam<BrokenReply> {};
+
+// A reply cut short, held up past the read time-out or holding the wrong number of records is a
+// failure with the lines decoded so far on disc, never a finished sweep.
+TEST_P(RunSweepWithBrokenReply, FailsWithParseEndKeepingTheLinesWritten) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.levels = {4096};
+  GetParam().configure(config);
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const Sweep sweep = run(info, dir, analyser.get());
+  EXPECT_EQ(sweep.received.substr(0, kLowDialogue.size()), kLowDialogue);
+  EXPECT_EQ(sweep.received.find("resume"), std::string::npos);
+  EXPECT_EQ(stored_error(info), "Some(ScanError(ParseEnd(\"" + GetParam().error + "\")))");
+  EXPECT_EQ(
+      published(sweep, "Status: "),
+      (std::vector<std::string>{"Initialised", "Connected", "ScanStarted", "ConnectionFailure"}));
+  EXPECT_FALSE(info.return_data.get().has_value());
+  EXPECT_EQ(info.file_name.get(), "");
+  const auto files = dir.file_names();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(line_count(read_file(dir.path() / files[0])), GetParam().csv_lines);
+  EXPECT_LE(info.progress.get(), 99u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RunSweepWithBrokenReply,
+    ::testing::Values(
+        // 16 bytes: the "{" and five records.
+        BrokenReply{"HangUpMidReply", [](sim::SimConfig& c) { c.scanraw_hang_up_at = 16; },
+                    "reply ended without its end marker after 5 points", 5},
+        BrokenReply{"SilentLongerThanTheReadTimeOut",
+                    [](sim::SimConfig& c) {
+                      c.scanraw_stall_at = 16;
+                      c.scanraw_stall = std::chrono::milliseconds(3500);
+                    },
+                    "reply ended without its end marker after 5 points", 5},
+        BrokenReply{"FewerRecords", [](sim::SimConfig& c) { c.record_count = 5; },
+                    "expected 11 points, received 5", 5},
+        BrokenReply{"MoreRecords", [](sim::SimConfig& c) { c.record_count = 22; },
+                    "expected 11 points, received 22", 22},
+        // Endless records: collection stops at the cap, which leaves no end group. The echo of
+        // the command (32 bytes) and "{" come first, then as many whole records as fit in
+        // 3 × 11 + 6 + the margin.
+        BrokenReply{"EndlessRecords", [](sim::SimConfig& c) { c.flood_after = "scanraw"; },
+                    fmt::format("reply ended without its end marker after {} points",
+                                (3 * 11 + 6 + kScanrawReplyMargin - 33) / 3),
+                    (3 * 11 + 6 + kScanrawReplyMargin - 33) / 3}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(RunSweep, DeviceThatNeverStopsSendingGetsTheWholeDialogueAndFails) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.flood_after = "version";
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const Sweep sweep = run(info, dir, analyser.get());
+  // Every reply ends at its cap, so the dialogue goes on as usual; the flood holds no "{".
+  EXPECT_EQ(sweep.received, kLowDialogue + "scanraw 100000000 200000000 11\r");
+  EXPECT_EQ(stored_error(info), R"(Some(ScanError(ParseBeggining("{"))))");
+  EXPECT_EQ(published(sweep, "Status: ").back(), "ConnectionFailure");
+  EXPECT_TRUE(info.scan_info.get().starts_with("version\r\nnoise without end\r\n"));
+  EXPECT_EQ(info.scan_info.get().size(), 2 * kMaxCommandReply);
+}
+
+// The 290 lines of a real "scan" reply fill the pty while the worker still waits, so the worker
+// is already reading when the prompt comes (the analyser cannot tell when it was read), and the
+// prompt may arrive split between two reads (a read time-out). Tests that time the dialogue or
+// act on the reading of a reply take a short one.
+const std::map<std::string, std::string> kShortScanReply = {{"scan", "done\r\n"}};
+
+class RunSweepWithHangUp : public ::testing::TestWithParam<std::size_t> {};
+
+// The analyser goes away just before the worker writes command k: the write fails, and the sweep
+// ends at once with SendError, having sent nothing further.
+TEST_P(RunSweepWithHangUp, FailsWithSendErrorAtTheCommandItCouldNotWrite) {
+  const std::size_t step = GetParam();
+  sim::SimConfig config;
+  config.banner = true;
+  config.hang_up_after_replies = step;
+  config.replies = kShortScanReply;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const Sweep sweep = run(info, dir, analyser.get());
+  SCOPED_TRACE(kLowSteps[step].command);
+  EXPECT_EQ(sweep.received, dialogue_before(step));
+  const auto stored = info.error_raised.get();
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_TRUE(stored->debug().starts_with("ScanError(SendError(")) << stored->debug();
+  std::vector<std::string> statuses{"Initialised", "Connected"};
+  if (step == kScanrawStep) statuses.push_back("ScanStarted");
+  statuses.push_back("ConnectionFailure");
+  EXPECT_EQ(published(sweep, "Status: "), statuses);
+  EXPECT_EQ(info.get_scan_message(), kLowSteps[step].message);
+  EXPECT_TRUE(dir.file_names().empty());
+  EXPECT_FALSE(info.return_data.get().has_value());
+}
+
+// Every command before "scanraw", and "scanraw" itself.
+INSTANTIATE_TEST_SUITE_P(BeforeEachCommand, RunSweepWithHangUp,
+                         ::testing::Range<std::size_t>(0, kScanrawStep + 1),
+                         [](const auto& test) { return std::to_string(test.param); });
+
+TEST(RunSweep, KeepsThePausesOfTheDialogue) {
+  using std::chrono::milliseconds;
+  // Lower bounds are what the worker must wait, less what the analyser's thread may be late in
+  // noting a command or a read on a loaded machine; the upper bounds only catch a pause far too
+  // long (a reply ending on the 3 s time-out, say).
+  constexpr milliseconds kLoose(1000);
+  constexpr milliseconds kLate(5);
+  sim::SimConfig config;
+  config.banner = true;
+  config.replies = kShortScanReply;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const auto began = sim::Clock::now();
+  run(info, dir, analyser.get());
+  ASSERT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
+  const auto exchanges = analyser->exchanges();
+  ASSERT_EQ(exchanges.size(), std::size(kLowSteps));
+  const auto banner = analyser->banner_taken();
+  ASSERT_TRUE(banner.has_value());
+
+  auto expect_within = [&](sim::Clock::duration took, milliseconds least, const std::string& what) {
+    EXPECT_GE(took, least - kLate) << what;
+    EXPECT_LE(took, least + kLoose) << what;
+  };
+  // 20 ms after the port opened, the pending input is read; 20 ms later the first command goes.
+  EXPECT_GE(*banner - began, milliseconds(20));
+  expect_within(exchanges[0].received - *banner, milliseconds(20), "after the banner");
+  for (std::size_t i = 0; i < exchanges.size(); ++i) {
+    const std::string command = kLowSteps[i].command;
+    ASSERT_EQ(exchanges[i].command, command);
+    ASSERT_TRUE(exchanges[i].reply_taken.has_value()) << command;
+    // The wait between a command and the reading of its reply ("scanraw" included).
+    expect_within(*exchanges[i].reply_taken - exchanges[i].received,
+                  milliseconds(kLowSteps[i].wait_ms), command + ": wait before reading");
+    // The fixed pause after a reply; after "scanraw" the one before the file name is published.
+    if (i + 1 < exchanges.size()) {
+      expect_within(exchanges[i + 1].received - *exchanges[i].reply_taken, milliseconds(200),
+                    command + ": pause after the reply");
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 //   sparvik_sim [--link PATH] [--record FILE] [--banner] [--silent] [--empty-info]
 //               [--mute-info] [--corrupt-at K] [--no-brace] [--hangup] [--records N] [--chunk N]
 //               [--split-prompt] [--delay MS] [--scan-ms MS] [--levels-file FILE]
+//               [--hangup-after N] [--cut-at K] [--stall-at K] [--flood-after WORD]
 //
 // Prints the pty's slave path (e.g. "/dev/pts/5") and a line feed on standard output once it is
 // serving, then runs until SIGTERM or SIGINT.
@@ -22,6 +23,10 @@
 //   --delay MS         pause before each command's output
 //   --scan-ms MS       how long "scan" takes
 //   --levels-file FILE raw levels (decimal, whitespace-separated), point i gets value i (cycled)
+//   --hangup-after N   close the master once the replies to N commands were read (0: the banner)
+//   --cut-at K         close the master after K bytes of a "scanraw" reply
+//   --stall-at K       fall silent for 3.5 s after K bytes of a "scanraw" reply
+//   --flood-after WORD after the echo of command WORD, send without end and never a prompt
 // Exit status: 0 after a signal, 2 on bad arguments, 1 when the pty cannot be set up.
 #include <signal.h>
 #include <unistd.h>
@@ -94,6 +99,14 @@ int main(int argc, char** argv) {
       config.command_delay = std::chrono::milliseconds(n);
     else if (arg == "--scan-ms" && number(n))
       config.scan_duration = std::chrono::milliseconds(n);
+    else if (arg == "--hangup-after" && number(n))
+      config.hang_up_after_replies = n;
+    else if (arg == "--cut-at" && number(n))
+      config.scanraw_hang_up_at = n;
+    else if (arg == "--stall-at" && number(n))
+      config.scanraw_stall_at = n;
+    else if (arg == "--flood-after" && value())
+      config.flood_after = argv[i];
     else if (arg == "--link" && value())
       link = argv[i];
     else if (arg == "--record" && value())

@@ -91,7 +91,18 @@ std::unique_ptr<SimulatedAnalyser> SimulatedAnalyser::start(SimConfig config) {
     if (sim->record_fd_ < 0) fail("open record file");
   }
 
-  if (sim->config_.banner && !sim->config_.silent) sim->send("\r\ntinySA Shell\r\nch> ");
+  if (sim->config_.banner && !sim->config_.silent) {
+    sim->send("\r\ntinySA Shell\r\nch> ");
+    sim->watching_ = 0;
+    // Nobody can read it before start() returns: wait (bounded) until it is seen waiting.
+    const auto give_up = Clock::now() + std::chrono::seconds(1);
+    int pending = 0;
+    while (Clock::now() < give_up && ::ioctl(sim->slave_, FIONREAD, &pending) == 0 &&
+           pending == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sim->reply_seen_ = pending > 0;
+  }
 
   sim->thread_ = std::thread([raw = sim.get()] { raw->serve(); });
   return sim;
@@ -149,7 +160,19 @@ std::string SimulatedAnalyser::received() const {
 
 std::vector<std::string> SimulatedAnalyser::commands() const {
   std::lock_guard lock(mutex_);
-  return commands_;
+  std::vector<std::string> lines;
+  for (const auto& exchange : exchanges_) lines.push_back(exchange.command);
+  return lines;
+}
+
+std::vector<Exchange> SimulatedAnalyser::exchanges() const {
+  std::lock_guard lock(mutex_);
+  return exchanges_;
+}
+
+std::optional<Clock::time_point> SimulatedAnalyser::banner_taken() const {
+  std::lock_guard lock(mutex_);
+  return banner_taken_;
 }
 
 bool SimulatedAnalyser::wait_for_received(std::string_view text,
@@ -167,13 +190,21 @@ bool SimulatedAnalyser::wait_for_hang_up(std::chrono::milliseconds timeout) cons
 void SimulatedAnalyser::serve() {
   std::uint8_t buffer[512];
   while (!stopping_ && master_ >= 0) {
-    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
-    int ready = ::poll(fds, 2, -1);
+    const bool flooding = !flood_pattern_.empty();
+    pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (flooding ? POLLOUT : 0)), 0},
+                     {wake_, POLLIN, 0}};
+    int ready = ::poll(fds, 2, watching_ ? 1 : -1);
     if (ready < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (fds[1].revents != 0) return;
+    if (watching_) {
+      check_drained();
+      if (stopping_) return;
+      if (ready == 0) continue;
+    }
+    if (flooding && (fds[0].revents & POLLOUT)) flood_some();
     if (fds[0].revents & POLLIN) {
       ssize_t n = ::read(master_, buffer, sizeof buffer);
       if (n > 0) {
@@ -182,6 +213,7 @@ void SimulatedAnalyser::serve() {
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     }
+    if (flooding && (fds[0].revents & (POLLHUP | POLLERR)) == 0) continue;
     // A hang-up or error without data cannot happen while our slave descriptor is open; should
     // it happen anyway, do not spin.
     if (!pause_for(std::chrono::milliseconds(10))) return;
@@ -189,6 +221,8 @@ void SimulatedAnalyser::serve() {
 }
 
 void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
+  // Taken before anything is sent back, so that a command's time is when it came.
+  arrived_ = Clock::now();
   {
     std::lock_guard lock(mutex_);
     received_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -203,6 +237,10 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
     if (c == '\r') {
       std::string line = std::move(line_);
       line_.clear();
+      if (!flood_pattern_.empty()) {
+        record_command(line);
+        continue;
+      }
       if (config_.mute_info && split_words(line) == std::vector<std::string>{"info"}) {
         echo_.clear();
         record_command(line);
@@ -214,7 +252,7 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
       run_command(line);
     } else if (c != '\n') {
       line_ += c;
-      echo_ += c;
+      if (flood_pattern_.empty()) echo_ += c;
     }
   }
   if (!echo_.empty() && !stopping_) send(echo_);
@@ -223,7 +261,7 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
 
 void SimulatedAnalyser::record_command(const std::string& line) {
   std::lock_guard lock(mutex_);
-  commands_.push_back(line);
+  exchanges_.push_back({line, arrived_, std::nullopt});
   changed_.notify_all();
 }
 
@@ -239,6 +277,16 @@ void SimulatedAnalyser::run_command(const std::string& line) {
   }
   const std::string& name = words.front();
   const std::vector<std::string> args(words.begin() + 1, words.end());
+
+  if (config_.flood_after == name) {
+    if (name == "scanraw") {
+      send("{");
+      flood_pattern_ = std::string("x\x00\x10", 3);
+    } else {
+      flood_pattern_ = "noise without end\r\n";
+    }
+    return;
+  }
 
   if (auto it = config_.replies.find(name); it != config_.replies.end()) {
     send(it->second);
@@ -286,7 +334,13 @@ void SimulatedAnalyser::run_command(const std::string& line) {
     send(name + "?\r\n");
   }
   prompt();
-  if (name == "scanraw" && config_.hang_up_after_scanraw) hang_up_when_drained();
+  if (name == "scanraw" && config_.hang_up_after_scanraw) {
+    hang_up_when_drained();
+    return;
+  }
+  std::lock_guard lock(mutex_);
+  watching_ = exchanges_.size();
+  reply_seen_ = false;
 }
 
 void SimulatedAnalyser::scan(const std::vector<std::string>& args) {
@@ -321,7 +375,7 @@ void SimulatedAnalyser::scanraw(const std::vector<std::string>& args) {
   const std::size_t records = config_.record_count.value_or(sweep_points_);
 
   std::string reply;
-  reply.reserve(3 * records + 2);
+  reply.reserve(3 * records + 4);
   if (!config_.omit_brace) reply += '{';
   for (std::size_t i = 0; i < records; ++i) {
     std::uint16_t raw = level(i);
@@ -329,8 +383,25 @@ void SimulatedAnalyser::scanraw(const std::vector<std::string>& args) {
     reply += static_cast<char>(raw & 0xff);
     reply += static_cast<char>(raw >> 8);
   }
-  reply += '}';
+  // The end group: the marker and two bytes, as a whole three-byte group.
+  reply += "}\r\n";
   if (config_.silent) return;
+  const std::string_view all(reply);
+  if (config_.scanraw_hang_up_at && *config_.scanraw_hang_up_at < all.size()) {
+    send_scanraw_part(all.substr(0, *config_.scanraw_hang_up_at));
+    if (!stopping_) hang_up_when_drained();
+    return;
+  }
+  if (config_.scanraw_stall_at && *config_.scanraw_stall_at < all.size()) {
+    send_scanraw_part(all.substr(0, *config_.scanraw_stall_at));
+    if (stopping_ || !pause_for(config_.scanraw_stall)) return;
+    send_scanraw_part(all.substr(*config_.scanraw_stall_at));
+    return;
+  }
+  send_scanraw_part(all);
+}
+
+void SimulatedAnalyser::send_scanraw_part(std::string_view reply) {
   if (config_.chunk_size > 0) {
     send(reply);
   } else {
@@ -338,9 +409,42 @@ void SimulatedAnalyser::scanraw(const std::vector<std::string>& args) {
     for (std::size_t at = 0; at < reply.size() && !stopping_; at += piece) {
       // A zero pause still looks for a stop request, so a long reply cannot delay stop().
       if (at > 0 && !pause_for(config_.scanraw_write_pause)) return;
-      write_all(std::string_view(reply).substr(at, piece));
+      write_all(reply.substr(at, piece));
     }
   }
+}
+
+void SimulatedAnalyser::check_drained() {
+  // What the master writes reaches the slave's input queue a little later, so an empty queue
+  // means "read" only once the reply has been seen in it.
+  int pending = 0;
+  if (::ioctl(slave_, FIONREAD, &pending) != 0) return;
+  if (pending > 0) reply_seen_ = true;
+  if (pending != 0 || !reply_seen_) return;
+  const std::size_t replies = *watching_;
+  watching_.reset();
+  reply_seen_ = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (replies == 0) {
+      banner_taken_ = Clock::now();
+    } else {
+      exchanges_[replies - 1].reply_taken = Clock::now();
+    }
+    changed_.notify_all();
+  }
+  if (config_.hang_up_after_replies == replies) {
+    close_master();
+    stopping_ = true;
+  }
+}
+
+void SimulatedAnalyser::flood_some() {
+  std::string chunk;
+  while (chunk.size() < 4096) chunk += flood_pattern_;
+  chunk = chunk.substr(flood_offset_) + chunk.substr(0, flood_offset_);
+  const ssize_t n = ::write(master_, chunk.data(), chunk.size());
+  if (n > 0) flood_offset_ = (flood_offset_ + static_cast<std::size_t>(n)) % flood_pattern_.size();
 }
 
 void SimulatedAnalyser::prompt() {

@@ -26,7 +26,7 @@
 //   sweep start N / sweep stop N / sweep START STOP [POINTS]   set the sweep, print nothing
 //   sweep        "START STOP POINTS\r\n" (the current values)
 //   scan START STOP POINTS [MASK]   after scan_duration, one "%f %f\r\n" line (Hz, dBm) per point
-//   scanraw START STOP POINTS       "{", per point "x" + raw level (u16 little endian), "}",
+//   scanraw START STOP POINTS       "{", per point "x" + raw level (u16 little endian), "}\r\n",
 //                                   then the prompt straight after, in writes of scanraw_write_size
 //   anything else   "NAME?\r\n" (the command word and a question mark)
 // Levels: dBm = raw / 32 - 128 (the device's scale after "zero 128").
@@ -111,6 +111,20 @@ struct SimConfig {
   // After the "scanraw" reply and its prompt, the master side is closed: the tested code's reads
   // and writes then fail as on an unplugged device.
   bool hang_up_after_scanraw = false;
+  // Once the tested code has read the replies (output and prompt) to this many commands, the
+  // master side is closed; 0 means once it has read the banner. Its next write then fails.
+  std::optional<std::size_t> hang_up_after_replies{};
+  // After this many bytes of a "scanraw" reply (the "{" counts), the master side is closed once
+  // the tested code has read them: the rest and the prompt never come.
+  std::optional<std::size_t> scanraw_hang_up_at{};
+  // After this many bytes of a "scanraw" reply the analyser falls silent for scanraw_stall, then
+  // sends the rest and the prompt.
+  std::optional<std::size_t> scanraw_stall_at{};
+  std::chrono::milliseconds scanraw_stall{3500};
+  // After the echo of this command word the analyser sends without end and never a prompt: "{"
+  // and endless records for "scanraw", endless text lines for anything else. Later input is
+  // recorded but not answered.
+  std::optional<std::string> flood_after{};
 
   // Every write (echo, output, prompt) is cut into writes of this many bytes, with chunk_pause
   // between them. 0 writes each piece whole (and "scanraw" in scanraw_write_size pieces).
@@ -131,6 +145,16 @@ struct SimConfig {
   std::string record_file{};
 };
 
+using Clock = std::chrono::steady_clock;
+
+// One command line and when it came; reply_taken is when the tested code had read all of the
+// reply's output and prompt (none for a command left unanswered).
+struct Exchange {
+  std::string command;
+  Clock::time_point received;
+  std::optional<Clock::time_point> reply_taken;
+};
+
 class SimulatedAnalyser {
  public:
   // Opens the pty, writes the banner when asked and starts serving on a thread.
@@ -148,6 +172,11 @@ class SimulatedAnalyser {
   std::string received() const;
   // The command lines received so far (without their "\r"), in order.
   std::vector<std::string> commands() const;
+  // The command lines with their times, in order. A reply counts as read only when the tested
+  // code was not already waiting in a read when it came (the worker always pauses first).
+  std::vector<Exchange> exchanges() const;
+  // When the tested code had read the whole banner (none without a banner or before that).
+  std::optional<Clock::time_point> banner_taken() const;
   // Waits until received() contains `text`; false when `timeout` passes first.
   bool wait_for_received(std::string_view text, std::chrono::milliseconds timeout) const;
   // Waits until the master side has been closed (hang_up() or hang_up_after_scanraw).
@@ -170,6 +199,10 @@ class SimulatedAnalyser {
   void run_command(const std::string& line);
   void record_command(const std::string& line);
   void scanraw(const std::vector<std::string>& args);
+  void send_scanraw_part(std::string_view bytes);
+  // Notes when the pending output has been read; 1 ms granularity, from the serving loop.
+  void check_drained();
+  void flood_some();
   void scan(const std::vector<std::string>& args);
   void send(std::string_view bytes);
   void write_all(std::string_view bytes);
@@ -196,11 +229,18 @@ class SimulatedAnalyser {
   std::string line_;
   std::string echo_;
   bool stopping_ = false;  // serving thread only
+  // Which reply is being watched until read: n > 0 the n-th command's, 0 the banner's.
+  std::optional<std::size_t> watching_;
+  bool reply_seen_ = false;  // the watched reply was seen waiting in the slave's input queue
+  Clock::time_point arrived_;  // of the input being handled
+  std::string flood_pattern_;  // not empty while flooding
+  std::size_t flood_offset_ = 0;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::string received_;
-  std::vector<std::string> commands_;
+  std::vector<Exchange> exchanges_;
+  std::optional<Clock::time_point> banner_taken_;
   bool hung_up_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/serial/serial_port.hpp"
 #include "sim/port_talk.hpp"
@@ -38,6 +39,9 @@ std::unique_ptr<serial::Port> open_sim(const SimulatedAnalyser& sim,
 std::string record(std::uint16_t raw, char marker = 'x') {
   return {marker, static_cast<char>(raw & 0xff), static_cast<char>(raw >> 8)};
 }
+
+// The end of a scanraw reply: its marker and two bytes.
+const std::string kEndGroup = "}\r\n";
 
 std::string joined(const std::vector<std::string>& pieces) {
   std::string all;
@@ -173,23 +177,24 @@ INSTANTIATE_TEST_SUITE_P(
     Options, Scanraw,
     testing::Values(
         ScanrawCase{"Plain", [](SimConfig&) {},
-                    "{" + record(0) + record(3000) + record(4096) + record(65535) + "}"},
-        ScanrawCase{"CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
-                    "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + "}"},
+                    "{" + record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
+        ScanrawCase{
+            "CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
+            "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + kEndGroup},
         ScanrawCase{"NoBrace", [](SimConfig& c) { c.omit_brace = true; },
-                    record(0) + record(3000) + record(4096) + record(65535) + "}"},
+                    record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
         ScanrawCase{"FewerRecords", [](SimConfig& c) { c.record_count = 2; },
-                    "{" + record(0) + record(3000) + "}"},
+                    "{" + record(0) + record(3000) + kEndGroup},
         ScanrawCase{"LevelFunction",
                     [](SimConfig& c) {
                       c.level_at = [](std::size_t i) {
                         return static_cast<std::uint16_t>(i * 257);
                       };
                     },
-                    "{" + record(0) + record(257) + record(514) + record(771) + "}"},
+                    "{" + record(0) + record(257) + record(514) + record(771) + kEndGroup},
         ScanrawCase{"DefaultLevels", [](SimConfig& c) { c.levels.clear(); },
                     "{" + record(default_level(0)) + record(default_level(1)) +
-                        record(default_level(2)) + record(default_level(3)) + "}"}),
+                        record(default_level(2)) + record(default_level(3)) + kEndGroup}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Scanraw, LongReplyComesInWritesOfAboutSixtyBytes) {
@@ -200,10 +205,10 @@ TEST(Scanraw, LongReplyComesInWritesOfAboutSixtyBytes) {
   const auto pieces = read_pieces_until(*port, "ch> ");
   const std::string reply = joined(pieces);
   const std::string echo = "scanraw 240000000 960000000 1000\r\n";
-  ASSERT_EQ(reply.size(), echo.size() + 1 + 3 * 1000 + 1 + 4);
+  ASSERT_EQ(reply.size(), echo.size() + 1 + 3 * 1000 + 3 + 4);
   EXPECT_EQ(reply.substr(echo.size() + 1, 3), record(default_level(0)));
-  EXPECT_EQ(reply.substr(reply.size() - 5), "}ch> ");
-  // 3002 bytes paced in 60-byte writes cannot arrive in a handful of reads.
+  EXPECT_EQ(reply.substr(reply.size() - 7), "}\r\nch> ");
+  // 3004 bytes paced in 60-byte writes cannot arrive in a handful of reads.
   EXPECT_GT(pieces.size(), 10u);
 }
 
@@ -267,11 +272,115 @@ TEST(Options, HangUpComesAfterTheWholeReplyHasBeenRead) {
   const std::string reply = read_until(*port, "ch> ");
   std::string records;
   for (int i = 0; i < 200; ++i) records += record(3000);
-  EXPECT_EQ(reply, "scanraw 1000000 2000000 200\r\n{" + records + "}ch> ");
+  EXPECT_EQ(reply, "scanraw 1000000 2000000 200\r\n{" + records + kEndGroup + "ch> ");
   ASSERT_TRUE(sim->wait_for_hang_up(10s));
   EXPECT_FALSE(write_text(*port, "resume\r"));
   std::uint8_t buffer[16];
   EXPECT_FALSE(port->read(buffer).has_value());
+}
+
+TEST(Options, HangUpAfterGivenRepliesWereRead) {
+  for (std::size_t replies : {0u, 2u}) {
+    SCOPED_TRACE(replies);
+    auto sim = SimulatedAnalyser::start({.banner = true, .hang_up_after_replies = replies});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    // A reply counts as read only when it was waiting before the read, as the worker reads.
+    EXPECT_EQ(read_until(*port, "ch> "), "\r\ntinySA Shell\r\nch> ");
+    for (std::size_t i = 0; i < replies; ++i) {
+      ASSERT_TRUE(write_text(*port, "vbat\r"));
+      std::this_thread::sleep_for(30ms);
+      EXPECT_EQ(read_until(*port, "ch> "), "vbat\r\n4134 mV\r\nch> ");
+    }
+    ASSERT_TRUE(sim->wait_for_hang_up(5s));
+    EXPECT_FALSE(write_text(*port, "vbat\r"));
+    EXPECT_EQ(sim->commands().size(), replies);
+  }
+}
+
+TEST(Options, ExchangesTellWhenACommandCameAndWhenItsReplyWasRead) {
+  auto sim = SimulatedAnalyser::start({.banner = true});
+  auto port = open_sim(*sim);
+  ASSERT_TRUE(port);
+  const auto began = Clock::now();
+  std::this_thread::sleep_for(50ms);
+  read_until(*port, "ch> ");
+  ASSERT_TRUE(write_text(*port, "vbat\r"));
+  const auto written = Clock::now();
+  std::this_thread::sleep_for(100ms);
+  const auto reading = Clock::now();
+  read_until(*port, "ch> ");
+  const auto read = Clock::now();
+  std::this_thread::sleep_for(20ms);  // the analyser looks every millisecond
+  const auto banner = sim->banner_taken();
+  ASSERT_TRUE(banner.has_value());
+  EXPECT_GE(*banner, began + 50ms);
+  const auto exchanges = sim->exchanges();
+  ASSERT_EQ(exchanges.size(), 1u);
+  EXPECT_EQ(exchanges[0].command, "vbat");
+  EXPECT_GE(exchanges[0].received, written - 5ms);
+  EXPECT_LE(exchanges[0].received, reading);
+  ASSERT_TRUE(exchanges[0].reply_taken.has_value());
+  EXPECT_GE(*exchanges[0].reply_taken, reading);
+  EXPECT_LE(*exchanges[0].reply_taken, read + 15ms);
+}
+
+TEST(Options, FloodNeverEndsAndLeavesLaterCommandsUnanswered) {
+  const struct {
+    const char* command;
+    std::string starts;
+  } cases[] = {
+      {"version", "version\r\nnoise without end\r\nnoise without end\r\n"},
+      {"scanraw 0 1 2", "scanraw 0 1 2\r\n{" + record(4096) + record(4096)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    auto sim = SimulatedAnalyser::start({.flood_after = std::string(c.command).substr(0, 7)});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(write_text(*port, std::string(c.command) + "\r"));
+    std::string got;
+    std::uint8_t buffer[4096];
+    while (got.size() < 200'000) {
+      auto n = port->read(buffer);
+      ASSERT_TRUE(n.has_value());
+      got.append(reinterpret_cast<const char*>(buffer), *n);
+    }
+    EXPECT_TRUE(got.starts_with(c.starts)) << got.substr(0, 60);
+    EXPECT_EQ(got.find("ch>"), std::string::npos);
+    ASSERT_TRUE(write_text(*port, "vbat\r"));
+    ASSERT_TRUE(sim->wait_for_received("vbat\r", 5s));
+    // The line is recorded just after its bytes.
+    const auto give_up = Clock::now() + 5s;
+    while (sim->commands().back() != "vbat" && Clock::now() < give_up) {
+      std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(sim->commands().back(), "vbat");
+  }
+}
+
+TEST(Scanraw, HangUpOrStallPartWay) {
+  const std::string echo = "scanraw 1 2 4\r\n";
+  const std::string whole = "{" + record(0) + record(0) + record(0) + record(0) + kEndGroup;
+  {
+    auto sim = SimulatedAnalyser::start({.levels = {0}, .scanraw_hang_up_at = 7});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(write_text(*port, "scanraw 1 2 4\r"));
+    EXPECT_EQ(read_until(*port, "ch> "), echo + whole.substr(0, 7));
+    EXPECT_TRUE(sim->wait_for_hang_up(5s));
+  }
+  {
+    auto sim = SimulatedAnalyser::start(
+        {.levels = {0}, .scanraw_stall_at = 7, .scanraw_stall = std::chrono::milliseconds(300)});
+    auto port = open_sim(*sim);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(write_text(*port, "scanraw 1 2 4\r"));
+    EXPECT_EQ(read_until(*port, whole.substr(0, 7)), echo + whole.substr(0, 7));
+    const auto stalled = Clock::now();
+    EXPECT_EQ(read_until(*port, "ch> "), whole.substr(7) + "ch> ");
+    EXPECT_GE(Clock::now() - stalled, 250ms);
+  }
 }
 
 TEST(Lifecycle, StopsPromptlyWhileBlockedOnAReaderThatNeverReads) {
@@ -323,8 +432,8 @@ TEST(Executable, ServesRecordsAndEndsOnSigterm) {
     auto port = serial::open_port(link.string(), {});
     ASSERT_TRUE(port.has_value()) << port.error().debug();
     ASSERT_TRUE(write_text(**port, "info\rscanraw 0 1 2\r"));
-    EXPECT_EQ(read_until(**port, "}ch> "),
-              "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + "}ch> ");
+    EXPECT_EQ(read_until(**port, "}\r\nch> "),
+              "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + kEndGroup + "ch> ");
   }
   EXPECT_EQ(test_support::read_file(record_file), "info\rscanraw 0 1 2\r");
 
