@@ -1,5 +1,4 @@
-// The name of a sweep's CSV file: "scan_" and the local time as "%Y%m%d %H_%M_%S", then ".csv";
-// when that is taken, "_1", "_2", ... before the ".csv".
+// The name of a sweep's CSV file: "scan_" and the local time as "%Y%m%d %H_%M_%S", then ".csv".
 #pragma once
 
 #include <ctime>
@@ -7,7 +6,6 @@
 
 namespace sparvik::scan {
 
-// The name tried on attempt `attempt`: no suffix on attempt 0, "_<attempt>" after it.
-std::string csv_file_name(std::time_t when, unsigned attempt = 0);
+std::string csv_file_name(std::time_t when);
 
 }  // namespace sparvik::scan

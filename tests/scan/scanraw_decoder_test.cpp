@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/log/log.hpp"
+#include "platform/io/create_exclusive.hpp"
 #include "scan/csv_file_name.hpp"
 #include "scan/error_payload.hpp"
 #include "scan/number_format.hpp"
@@ -269,7 +270,7 @@ TEST(DecodeScanraw, NeverOverwritesAnotherSweepsFileFromTheSameSecond) {
   const std::time_t now = std::time(nullptr);
   for (std::time_t t = now - 1; t <= now + 30; ++t) {
     for (unsigned attempt : {0u, 1u}) {
-      std::ofstream(dir.path() / csv_file_name(t, attempt)) << "earlier sweep\n";
+      std::ofstream(io::numbered_path(dir.path() / csv_file_name(t), attempt)) << "earlier sweep\n";
     }
   }
   const auto taken = dir.file_names();
