@@ -1,84 +1,97 @@
 #include "platform/log/dispatch.hpp"
 
 #include <atomic>
-#include <cstdint>
 #include <forward_list>
+#include <mutex>
+#include <string>
 #include <utility>
+
+#include "platform/log/record.hpp"
 
 namespace sparvik::log {
 namespace {
 
-struct Slot {
-  std::mutex mutex;
-  const Filter* filter = nullptr;
-  std::shared_ptr<detail::Destination> destination;
-  // Every filter ever installed. enabled() reads the installed one without the lock and may still
-  // be reading it while another thread uninstalls it, so none is ever freed: there is one per run
-  // (and one per capture in the tests).
-  std::forward_list<Filter> kept_filters;
+// An spdlog logger taking our records: the module path as each record's logger name.
+class RecordLogger final : public spdlog::logger {
+ public:
+  explicit RecordLogger(spdlog::sink_ptr sink) : logger(std::string("sparvik"), std::move(sink)) {}
+
+  void write(Level level, Origin origin, std::string_view message) {
+    log_it_(detail::Record(level, origin, message), true, false);
+  }
 };
 
-Slot& slot() {
-  static Slot instance;
-  return instance;
-}
+// A filter and the logger behind it. The filter runs first, without a lock, on every record that
+// passes the logger's level; what it admits is formatted, and takes the sink's lock.
+struct Installation {
+  Installation(Filter of_filter, spdlog::sink_ptr sink)
+      : filter(std::move(of_filter)), sink_key(sink.get()), logger(std::move(sink)) {
+    const auto max = filter.max_level();
+    logger.set_level(max ? detail::to_spdlog(*max) : spdlog::level::off);
+  }
 
-// The installed filter for the lock-free admission check; null while nothing is installed.
-std::atomic<const Filter*> admitting{nullptr};
-// Highest admitted level of the installed filter, 0 while nothing is installed.
-std::atomic<std::uint8_t> installed_max{0};
+  bool admits(Level level, std::string_view target) const noexcept {
+    return logger.should_log(detail::to_spdlog(level)) && filter.admits(level, target);
+  }
+
+  const Filter filter;
+  const spdlog::sinks::sink* const sink_key;
+  RecordLogger logger;
+};
+
+struct Slot {
+  std::mutex install_mutex;  // installing and uninstalling only, never a record
+  // Every installation ever made. Records read the installed one without a lock and may still be
+  // using it while another thread uninstalls it, so none is freed: there is one per run (and one
+  // per capture in the tests), and its sink is closed when its owner goes.
+  std::forward_list<Installation> kept;
+  std::atomic<Installation*> installed{nullptr};
+};
+
+// Never destroyed: a detached thread may still log while the process ends.
+Slot& slot() {
+  static Slot* const instance = new Slot;
+  return *instance;
+}
 
 }  // namespace
 
 namespace detail {
 
-std::mutex& record_mutex() {
-  return slot().mutex;
-}
-
-bool install(Filter filter, std::shared_ptr<Destination> destination) {
+spdlog::logger* install(Filter filter, spdlog::sink_ptr sink) {
   Slot& s = slot();
-  std::lock_guard lock(s.mutex);
-  if (s.destination) return false;
-  const auto max = filter.max_level();
-  s.filter = &s.kept_filters.emplace_front(std::move(filter));
-  s.destination = std::move(destination);
-  admitting.store(s.filter, std::memory_order_release);
-  installed_max.store(max ? static_cast<std::uint8_t>(*max) : 0, std::memory_order_release);
-  return true;
+  std::lock_guard lock(s.install_mutex);
+  if (s.installed.load(std::memory_order_relaxed) != nullptr) return nullptr;
+  Installation& made = s.kept.emplace_front(std::move(filter), std::move(sink));
+  s.installed.store(&made, std::memory_order_release);
+  return &made.logger;
 }
 
-void uninstall(const Destination* destination) noexcept {
-  // Released after the lock: a file destination writes out its buffer when it goes.
-  std::shared_ptr<Destination> released;
-  {
-    Slot& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (s.destination.get() != destination) return;
-    installed_max.store(0, std::memory_order_release);
-    admitting.store(nullptr, std::memory_order_release);
-    released = std::move(s.destination);
-    s.filter = nullptr;
+void uninstall(const spdlog::sinks::sink* sink) noexcept {
+  Slot& s = slot();
+  std::lock_guard lock(s.install_mutex);
+  const Installation* current = s.installed.load(std::memory_order_relaxed);
+  if (current != nullptr && current->sink_key == sink) {
+    s.installed.store(nullptr, std::memory_order_release);
   }
 }
 
 }  // namespace detail
 
 bool level_enabled(Level level) noexcept {
-  return static_cast<std::uint8_t>(level) <= installed_max.load(std::memory_order_acquire);
+  const Installation* installed = slot().installed.load(std::memory_order_acquire);
+  return installed != nullptr && installed->logger.should_log(detail::to_spdlog(level));
 }
 
 bool enabled(Level level, std::string_view target) noexcept {
-  const Filter* filter = admitting.load(std::memory_order_acquire);
-  return filter != nullptr && filter->admits(level, target);
+  const Installation* installed = slot().installed.load(std::memory_order_acquire);
+  return installed != nullptr && installed->admits(level, target);
 }
 
 void write(Level level, Origin origin, std::string_view message) {
-  if (!level_enabled(level)) return;
-  Slot& s = slot();
-  std::lock_guard lock(s.mutex);
-  if (s.destination && s.filter->admits(level, origin.target)) {
-    s.destination->write(level, origin.target, origin.module_path, message);
+  Installation* installed = slot().installed.load(std::memory_order_acquire);
+  if (installed != nullptr && installed->admits(level, origin.target)) {
+    installed->logger.write(level, origin, message);
   }
 }
 
