@@ -41,11 +41,11 @@ struct Installation {
 
 struct Slot {
   std::mutex install_mutex;  // installing and uninstalling only, never a record
-  // Every installation ever made. Records read the installed one without a lock and may still be
-  // using it while another thread uninstalls it, so none is freed: there is one per run (and one
-  // per capture in the tests), and its sink is closed when its owner goes.
-  std::forward_list<Installation> kept;
+  // The installed one first, then those uninstalled that a record may still be using.
+  std::forward_list<Installation> made;
   std::atomic<Installation*> installed{nullptr};
+  // Records between reading `installed` and their last use of what it pointed to.
+  std::atomic<unsigned> readers{0};
 };
 
 // Never destroyed: a detached thread may still log while the process ends.
@@ -53,6 +53,25 @@ Slot& slot() {
   static Slot* const instance = new Slot;
   return *instance;
 }
+
+// The installed installation, if any, safe to use while this lives. Sequentially consistent: a
+// reader that counts itself after an uninstall has been stored never reads what it removed.
+class Reading {
+ public:
+  Reading() noexcept : slot_(slot()) {
+    slot_.readers.fetch_add(1, std::memory_order_seq_cst);
+    installation_ = slot_.installed.load(std::memory_order_seq_cst);
+  }
+  ~Reading() { slot_.readers.fetch_sub(1, std::memory_order_release); }
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+
+  Installation* get() const noexcept { return installation_; }
+
+ private:
+  Slot& slot_;
+  Installation* installation_;
+};
 
 }  // namespace
 
@@ -62,8 +81,11 @@ spdlog::logger* install(Filter filter, spdlog::sink_ptr sink) {
   Slot& s = slot();
   std::lock_guard lock(s.install_mutex);
   if (s.installed.load(std::memory_order_relaxed) != nullptr) return nullptr;
-  Installation& made = s.kept.emplace_front(std::move(filter), std::move(sink));
-  s.installed.store(&made, std::memory_order_release);
+  // Nothing is installed, so with no reader counted none can reach an earlier installation: the
+  // tests and the fuzzer install a capture per case, and must not keep them all.
+  if (s.readers.load(std::memory_order_seq_cst) == 0) s.made.clear();
+  Installation& made = s.made.emplace_front(std::move(filter), std::move(sink));
+  s.installed.store(&made, std::memory_order_seq_cst);
   return &made.logger;
 }
 
@@ -72,26 +94,26 @@ void uninstall(const spdlog::sinks::sink* sink) noexcept {
   std::lock_guard lock(s.install_mutex);
   const Installation* current = s.installed.load(std::memory_order_relaxed);
   if (current != nullptr && current->sink_key == sink) {
-    s.installed.store(nullptr, std::memory_order_release);
+    s.installed.store(nullptr, std::memory_order_seq_cst);
   }
 }
 
 }  // namespace detail
 
 bool level_enabled(Level level) noexcept {
-  const Installation* installed = slot().installed.load(std::memory_order_acquire);
-  return installed != nullptr && installed->logger.should_log(detail::to_spdlog(level));
+  const Reading reading;
+  return reading.get() != nullptr && reading.get()->logger.should_log(detail::to_spdlog(level));
 }
 
 bool enabled(Level level, std::string_view target) noexcept {
-  const Installation* installed = slot().installed.load(std::memory_order_acquire);
-  return installed != nullptr && installed->admits(level, target);
+  const Reading reading;
+  return reading.get() != nullptr && reading.get()->admits(level, target);
 }
 
 void write(Level level, Origin origin, std::string_view message) {
-  Installation* installed = slot().installed.load(std::memory_order_acquire);
-  if (installed != nullptr && installed->admits(level, origin.target)) {
-    installed->logger.write(level, origin, message);
+  const Reading reading;
+  if (reading.get() != nullptr && reading.get()->admits(level, origin.target)) {
+    reading.get()->logger.write(level, origin, message);
   }
 }
 

@@ -11,11 +11,12 @@
 namespace sparvik::log::detail {
 
 // Puts a logger writing to `sink` in the slot, its level the filter's highest; null when the slot
-// is taken. The logger lives as long as the process: a record may still be on its way through it
-// after it has left the slot, so the sink is closed, not freed, when its owner is done with it.
+// is taken. The logger outlives its time in the slot: a record may still be on its way through it
+// after it has left, so the owner closes the sink when done with it, and a later install frees the
+// logger once no record can reach it.
 spdlog::logger* install(Filter filter, spdlog::sink_ptr sink);
-// Empties the slot if it holds the logger of `sink`; records that have not passed the filter yet
-// are dropped from now on. The owner closes the sink after this.
+// Empties the slot if it holds the logger of `sink`; records that have not read the slot yet are
+// dropped from now on. The owner closes the sink after this.
 void uninstall(const spdlog::sinks::sink* sink) noexcept;
 
 }  // namespace sparvik::log::detail
