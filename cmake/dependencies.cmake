@@ -2,6 +2,7 @@
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 find_package(fmt REQUIRED)
+find_package(spdlog REQUIRED)
 pkg_check_modules(ncursesw REQUIRED IMPORTED_TARGET ncursesw)
 pkg_check_modules(libserialport REQUIRED IMPORTED_TARGET libserialport)
 pkg_check_modules(tomlplusplus REQUIRED IMPORTED_TARGET tomlplusplus)

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
-  libncurses-dev libserialport-dev libtomlplusplus-dev libfmt-dev
+  libncurses-dev libserialport-dev libtomlplusplus-dev libspdlog-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   tmux util-linux procps
 )

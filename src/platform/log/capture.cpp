@@ -1,44 +1,61 @@
+#include <spdlog/sinks/base_sink.h>
+
 #include <mutex>
 #include <stdexcept>
 
 #include "platform/log/dispatch.hpp"
 #include "platform/log/log.hpp"
+#include "platform/log/record.hpp"
 
 namespace sparvik::log::testing {
 
-// Written under the record lock; read and cleared under it too.
-class CaptureStore final : public detail::Destination {
+// Keeps the fields of each record; every member is used under base_sink's mutex.
+class CaptureStore final : public spdlog::sinks::base_sink<std::mutex> {
  public:
-  void write(Level level, std::string_view target, std::string_view module_path,
-             std::string_view message) override {
-    records_.push_back(
-        CapturedRecord{level, std::string(target), std::string(module_path), std::string(message)});
-  }
-
-  std::vector<CapturedRecord> records() const {
-    std::lock_guard lock(detail::record_mutex());
+  std::vector<CapturedRecord> records() {
+    std::lock_guard lock(mutex_);
     return records_;
   }
 
   void clear() {
-    std::lock_guard lock(detail::record_mutex());
+    std::lock_guard lock(mutex_);
     records_.clear();
   }
 
+  // Records after this are dropped.
+  void close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    records_ = {};
+  }
+
+ protected:
+  void sink_it_(const spdlog::details::log_msg& msg) override {
+    if (closed_) return;
+    const auto& record = static_cast<const detail::Record&>(msg);
+    records_.push_back(CapturedRecord{detail::from_spdlog(record.level), std::string(record.target),
+                                      fmt::to_string(record.logger_name),
+                                      fmt::to_string(record.payload)});
+  }
+
+  void flush_() override {}
+
  private:
   std::vector<CapturedRecord> records_;
+  bool closed_ = false;
 };
 
 Capture::Capture(std::string_view filter_text) : store_(std::make_shared<CaptureStore>()) {
   auto filter = Filter::parse(filter_text);
   if (!filter) throw std::invalid_argument(filter.error().message);
-  if (!detail::install(std::move(*filter), store_)) {
+  if (detail::install(std::move(*filter), store_) == nullptr) {
     throw std::logic_error("log capture: a logger or another capture is already installed");
   }
 }
 
 Capture::~Capture() {
   detail::uninstall(store_.get());
+  store_->close();
 }
 
 std::vector<CapturedRecord> Capture::records() const {

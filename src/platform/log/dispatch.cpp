@@ -1,84 +1,119 @@
 #include "platform/log/dispatch.hpp"
 
 #include <atomic>
-#include <cstdint>
 #include <forward_list>
+#include <mutex>
+#include <string>
 #include <utility>
+
+#include "platform/log/record.hpp"
 
 namespace sparvik::log {
 namespace {
 
-struct Slot {
-  std::mutex mutex;
-  const Filter* filter = nullptr;
-  std::shared_ptr<detail::Destination> destination;
-  // Every filter ever installed. enabled() reads the installed one without the lock and may still
-  // be reading it while another thread uninstalls it, so none is ever freed: there is one per run
-  // (and one per capture in the tests).
-  std::forward_list<Filter> kept_filters;
+// An spdlog logger taking our records: the module path as each record's logger name.
+class RecordLogger final : public spdlog::logger {
+ public:
+  explicit RecordLogger(spdlog::sink_ptr sink) : logger(std::string("sparvik"), std::move(sink)) {}
+
+  void write(Level level, Origin origin, std::string_view message) {
+    log_it_(detail::Record(level, origin, message), true, false);
+  }
 };
 
+// A filter and the logger behind it. The filter runs first, without a lock, on every record that
+// passes the logger's level; what it admits is formatted, and takes the sink's lock.
+struct Installation {
+  Installation(Filter of_filter, spdlog::sink_ptr sink)
+      : filter(std::move(of_filter)), sink_key(sink.get()), logger(std::move(sink)) {
+    const auto max = filter.max_level();
+    logger.set_level(max ? detail::to_spdlog(*max) : spdlog::level::off);
+  }
+
+  bool admits(Level level, std::string_view target) const noexcept {
+    return logger.should_log(detail::to_spdlog(level)) && filter.admits(level, target);
+  }
+
+  const Filter filter;
+  const spdlog::sinks::sink* const sink_key;
+  RecordLogger logger;
+};
+
+struct Slot {
+  std::mutex install_mutex;  // installing and uninstalling only, never a record
+  // The installed one first, then those uninstalled that a record may still be using.
+  std::forward_list<Installation> made;
+  std::atomic<Installation*> installed{nullptr};
+  // Records between reading `installed` and their last use of what it pointed to.
+  std::atomic<unsigned> readers{0};
+};
+
+// Never destroyed: a detached thread may still log while the process ends.
 Slot& slot() {
-  static Slot instance;
-  return instance;
+  static Slot* const instance = new Slot;
+  return *instance;
 }
 
-// The installed filter for the lock-free admission check; null while nothing is installed.
-std::atomic<const Filter*> admitting{nullptr};
-// Highest admitted level of the installed filter, 0 while nothing is installed.
-std::atomic<std::uint8_t> installed_max{0};
+// The installed installation, if any, safe to use while this lives. Sequentially consistent: a
+// reader that counts itself after an uninstall has been stored never reads what it removed.
+class Reading {
+ public:
+  Reading() noexcept : slot_(slot()) {
+    slot_.readers.fetch_add(1, std::memory_order_seq_cst);
+    installation_ = slot_.installed.load(std::memory_order_seq_cst);
+  }
+  ~Reading() { slot_.readers.fetch_sub(1, std::memory_order_release); }
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+
+  Installation* get() const noexcept { return installation_; }
+
+ private:
+  Slot& slot_;
+  Installation* installation_;
+};
 
 }  // namespace
 
 namespace detail {
 
-std::mutex& record_mutex() {
-  return slot().mutex;
-}
-
-bool install(Filter filter, std::shared_ptr<Destination> destination) {
+spdlog::logger* install(Filter filter, spdlog::sink_ptr sink) {
   Slot& s = slot();
-  std::lock_guard lock(s.mutex);
-  if (s.destination) return false;
-  const auto max = filter.max_level();
-  s.filter = &s.kept_filters.emplace_front(std::move(filter));
-  s.destination = std::move(destination);
-  admitting.store(s.filter, std::memory_order_release);
-  installed_max.store(max ? static_cast<std::uint8_t>(*max) : 0, std::memory_order_release);
-  return true;
+  std::lock_guard lock(s.install_mutex);
+  if (s.installed.load(std::memory_order_relaxed) != nullptr) return nullptr;
+  // Nothing is installed, so with no reader counted none can reach an earlier installation: the
+  // tests and the fuzzer install a capture per case, and must not keep them all.
+  if (s.readers.load(std::memory_order_seq_cst) == 0) s.made.clear();
+  Installation& made = s.made.emplace_front(std::move(filter), std::move(sink));
+  s.installed.store(&made, std::memory_order_seq_cst);
+  return &made.logger;
 }
 
-void uninstall(const Destination* destination) noexcept {
-  // Released after the lock: a file destination writes out its buffer when it goes.
-  std::shared_ptr<Destination> released;
-  {
-    Slot& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (s.destination.get() != destination) return;
-    installed_max.store(0, std::memory_order_release);
-    admitting.store(nullptr, std::memory_order_release);
-    released = std::move(s.destination);
-    s.filter = nullptr;
+void uninstall(const spdlog::sinks::sink* sink) noexcept {
+  Slot& s = slot();
+  std::lock_guard lock(s.install_mutex);
+  const Installation* current = s.installed.load(std::memory_order_relaxed);
+  if (current != nullptr && current->sink_key == sink) {
+    s.installed.store(nullptr, std::memory_order_seq_cst);
   }
 }
 
 }  // namespace detail
 
 bool level_enabled(Level level) noexcept {
-  return static_cast<std::uint8_t>(level) <= installed_max.load(std::memory_order_acquire);
+  const Reading reading;
+  return reading.get() != nullptr && reading.get()->logger.should_log(detail::to_spdlog(level));
 }
 
 bool enabled(Level level, std::string_view target) noexcept {
-  const Filter* filter = admitting.load(std::memory_order_acquire);
-  return filter != nullptr && filter->admits(level, target);
+  const Reading reading;
+  return reading.get() != nullptr && reading.get()->admits(level, target);
 }
 
 void write(Level level, Origin origin, std::string_view message) {
-  if (!level_enabled(level)) return;
-  Slot& s = slot();
-  std::lock_guard lock(s.mutex);
-  if (s.destination && s.filter->admits(level, origin.target)) {
-    s.destination->write(level, origin.target, origin.module_path, message);
+  const Reading reading;
+  if (reading.get() != nullptr && reading.get()->admits(level, origin.target)) {
+    reading.get()->logger.write(level, origin, message);
   }
 }
 

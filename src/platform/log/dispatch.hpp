@@ -1,30 +1,22 @@
-// The process-wide slot holding the one installed log destination and its filter.
+// The process-wide slot holding the one installed spdlog logger, its sink and the filter in front.
 #pragma once
 
+#include <spdlog/logger.h>
+#include <spdlog/sinks/sink.h>
+
 #include <memory>
-#include <mutex>
-#include <string_view>
 
 #include "platform/log/log.hpp"
 
 namespace sparvik::log::detail {
 
-// Where admitted records go. Every call is made with record_mutex() held, so a destination keeps
-// no lock of its own.
-class Destination {
- public:
-  virtual ~Destination() = default;
-  virtual void write(Level level, std::string_view target, std::string_view module_path,
-                     std::string_view message) = 0;
-};
-
-// The one lock a record takes. Whoever else touches a destination's state (a flusher, a reader of
-// captured records) takes it too.
-std::mutex& record_mutex();
-
-// Puts the destination in the slot; false when the slot is taken.
-bool install(Filter filter, std::shared_ptr<Destination> destination);
-// Empties the slot if it holds `destination`. No record reaches it once this has returned.
-void uninstall(const Destination* destination) noexcept;
+// Puts a logger writing to `sink` in the slot, its level the filter's highest; null when the slot
+// is taken. The logger outlives its time in the slot: a record may still be on its way through it
+// after it has left, so the owner closes the sink when done with it, and a later install frees the
+// logger once no record can reach it.
+spdlog::logger* install(Filter filter, spdlog::sink_ptr sink);
+// Empties the slot if it holds the logger of `sink`; records that have not read the slot yet are
+// dropped from now on. The owner closes the sink after this.
+void uninstall(const spdlog::sinks::sink* sink) noexcept;
 
 }  // namespace sparvik::log::detail

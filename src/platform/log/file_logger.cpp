@@ -1,14 +1,13 @@
-// Starting and stopping the per-run file logger and its flusher thread.
+// Starting and stopping the per-run file logger and spdlog's flusher thread.
 #include <fmt/format.h>
+#include <spdlog/common.h>
+#include <spdlog/details/periodic_worker.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <ctime>
 #include <filesystem>
-#include <mutex>
-#include <stop_token>
-#include <thread>
+#include <optional>
 
 #include "platform/io_error.hpp"
 #include "platform/log/dispatch.hpp"
@@ -46,17 +45,17 @@ std::tm local_time(std::chrono::system_clock::time_point when) {
 }  // namespace
 
 struct Logger::State {
-  std::shared_ptr<detail::LogFile> file;
-  std::jthread flusher;
+  std::shared_ptr<detail::LogFileSink> sink;
+  // spdlog's own flusher rather than spdlog::flush_every: that one would flush every logger in
+  // spdlog's registry, its default console logger included, and lives on after this logger.
+  std::optional<spdlog::details::periodic_worker> flusher;
 
-  // No record reaches the file once it is uninstalled and the flusher has stopped; the file
-  // writes out what is buffered as it goes, after this body.
+  // The flusher stops, no record passes the filter any more, and the file is written out and
+  // closed: the flush at shutdown.
   ~State() {
-    detail::uninstall(file.get());
-    if (flusher.joinable()) {
-      flusher.request_stop();
-      flusher.join();
-    }
+    flusher.reset();
+    detail::uninstall(sink.get());
+    sink->close();
   }
 };
 
@@ -67,8 +66,7 @@ Logger::~Logger() = default;
 
 std::string Logger::file_name() const {
   if (!state_) return {};
-  std::lock_guard lock(detail::record_mutex());
-  return state_->file->path();
+  return state_->sink->path();
 }
 
 std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
@@ -81,24 +79,13 @@ std::expected<Logger, LogError> start_file_logger(std::string_view filter_text,
 
   const std::tm started = local_time(options.start_time.value_or(std::chrono::system_clock::now()));
   auto state = std::make_unique<Logger::State>();
-  state->file = std::make_shared<detail::LogFile>(
+  state->sink = std::make_shared<detail::LogFileSink>(
       std::filesystem::path(directory) / detail::log_file_name(program_name, started),
       options.buffer_size);
-  if (!detail::install(std::move(*filter), state->file)) {
-    state->file.reset();  // never installed: nothing to uninstall
-    return std::unexpected(LogError{"a logger is already running"});
-  }
-
-  state->flusher =
-      std::jthread([file = state->file, interval = options.flush_interval](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
-        while (!wake.wait_for(lock, stop, interval, [&] { return stop.stop_requested(); })) {
-          std::lock_guard record_lock(detail::record_mutex());
-          file->flush();
-        }
-      });
+  // Not installed: the state's end leaves the slot alone and closes a sink that holds no file.
+  spdlog::logger* logger = detail::install(std::move(*filter), state->sink);
+  if (logger == nullptr) return std::unexpected(LogError{"a logger is already running"});
+  state->flusher.emplace([logger] { logger->flush(); }, options.flush_interval);
   return Logger(std::move(state));
 }
 

@@ -21,14 +21,6 @@ const char* level_name(Level level) noexcept {
   return "TRACE";
 }
 
-std::string format_line(Level level, std::string_view module_path, std::string_view message) {
-  const std::string_view name = level_name(level);
-  std::string line;
-  line.reserve(name.size() + module_path.size() + message.size() + 5);
-  line.append(name).append(" [").append(module_path).append("] ").append(message).push_back('\n');
-  return line;
-}
-
 std::string LogError::debug() const {
   return fmt::format("LogError {{ message: {} }}", debug_quote(message));
 }

@@ -78,7 +78,8 @@ void write(Level level, Origin origin, std::string_view message);
 
 // Tuning of the file logger; the program uses the defaults, tests shorten or fix them.
 struct FileLoggerOptions {
-  std::chrono::milliseconds flush_interval{1000};
+  // Whole seconds, as spdlog's periodic worker counts them; zero never flushes before shutdown.
+  std::chrono::seconds flush_interval{1};
   std::size_t buffer_size = 8192;
   // The run's start time that names the file; now when absent.
   std::optional<std::chrono::system_clock::time_point> start_time;

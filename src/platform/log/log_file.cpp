@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/io/create_exclusive.hpp"
+#include "platform/log/record.hpp"
 
 namespace sparvik::log::detail {
 
@@ -18,34 +19,42 @@ std::string log_file_name(std::string_view program_name, const std::tm& local_ti
   return fmt::format("{}_{}.log", stem, std::string_view(time_text, length));
 }
 
-LogFile::LogFile(std::filesystem::path wanted, std::size_t block_size)
-    : wanted_(std::move(wanted)), path_(wanted_.string()), block_size_(block_size) {}
+LogFileSink::LogFileSink(std::filesystem::path wanted, std::size_t block_size)
+    : base_sink(make_line_formatter()),
+      wanted_(std::move(wanted)),
+      path_(wanted_.string()),
+      block_size_(block_size) {}
 
-LogFile::~LogFile() {
-  if (!writer_) return;
-  if (auto closed = writer_->close(); !closed) {
-    report_once(fmt::format("cannot write log file \"{}\"", path_), closed.error());
-  }
+std::string LogFileSink::path() {
+  std::lock_guard lock(mutex_);
+  return path_;
 }
 
-void LogFile::write(Level level, std::string_view, std::string_view module_path,
-                    std::string_view message) {
+void LogFileSink::close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  if (!writer_) return;
+  if (auto closed = writer_->close(); !closed) report_write_failure(closed.error());
+  writer_.reset();
+}
+
+void LogFileSink::sink_it_(const spdlog::details::log_msg& msg) {
   if (!ensure_created()) return;
-  if (auto written = writer_->write(format_line(level, module_path, message)); !written) {
-    report_once(fmt::format("cannot write log file \"{}\"", path_), written.error());
+  line_.clear();
+  formatter_->format(msg, line_);
+  if (auto written = writer_->write(std::string_view(line_.data(), line_.size())); !written) {
+    report_write_failure(written.error());
   }
 }
 
-void LogFile::flush() {
+void LogFileSink::flush_() {
   if (!writer_) return;
-  if (auto flushed = writer_->flush(); !flushed) {
-    report_once(fmt::format("cannot write log file \"{}\"", path_), flushed.error());
-  }
+  if (auto flushed = writer_->flush(); !flushed) report_write_failure(flushed.error());
 }
 
-bool LogFile::ensure_created() {
+bool LogFileSink::ensure_created() {
   if (writer_) return true;
-  if (creation_failed_) return false;
+  if (closed_ || creation_failed_) return false;
   auto created = io::create_exclusive(wanted_, 0644);
   if (!created) {
     creation_failed_ = true;
@@ -57,7 +66,11 @@ bool LogFile::ensure_created() {
   return true;
 }
 
-void LogFile::report_once(std::string_view what, const IoError& error) {
+void LogFileSink::report_write_failure(const IoError& error) {
+  report_once(fmt::format("cannot write log file \"{}\"", path_), error);
+}
+
+void LogFileSink::report_once(std::string_view what, const IoError& error) {
   if (reported_) return;
   reported_ = true;
   std::fputs(

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -138,17 +139,18 @@ TEST(FileLogger, SecondRunInTheSameSecondKeepsTheFirstLog) {
 
 TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
   const TempDir dir("sparvik-log");
-  FileLoggerOptions options;
-  options.flush_interval = 1ms;  // keep the flusher busy alongside the writers
-  std::optional<Logger> logger = start(dir, options);
+  std::optional<Logger> logger = start(dir);  // flushes every second
   constexpr int kThreads = 3;
   constexpr int kRecords = 2000;
+  // Long enough for the flusher to run between the writers at least once.
+  const auto until = std::chrono::steady_clock::now() + 1500ms;
+  std::vector<int> written(kThreads, 0);
   {
     std::vector<std::jthread> writers;
     for (int t = 0; t < kThreads; ++t) {
-      writers.emplace_back([t] {
-        for (int i = 0; i < kRecords; ++i) {
-          SPARVIK_LOG(Level::Info, "sparvik::scan", "thread {} record {}", t, i);
+      writers.emplace_back([t, until, &count = written[t]] {
+        for (; count < kRecords || std::chrono::steady_clock::now() < until; ++count) {
+          SPARVIK_LOG(Level::Info, "sparvik::scan", "thread {} record {}", t, count);
         }
       });
     }
@@ -167,7 +169,34 @@ TEST(FileLogger, RecordsFromSeveralThreadsArriveWholeAndInOrder) {
     ASSERT_EQ(i, next[t]) << line;
     ++next[t];
   }
-  EXPECT_EQ(next, std::vector<int>(kThreads, kRecords));
+  EXPECT_EQ(next, written);
+}
+
+TEST(FileLogger, RecordsRacingShutdownAreWrittenWholeOrDropped) {
+  const TempDir dir("sparvik-log");
+  std::atomic<bool> stop{false};
+  std::vector<std::jthread> writers;
+  for (int t = 0; t < 3; ++t) {
+    writers.emplace_back([&stop] {
+      while (!stop.load()) SPARVIK_LOG(Level::Info, "sparvik::scan", "{:>40}", "racing");
+    });
+  }
+  std::vector<std::string> paths;
+  for (int run = 0; run < 20; ++run) {
+    Logger logger = start(dir);
+    std::this_thread::sleep_for(1ms);
+    paths.push_back(logger.file_name());
+  }
+  stop = true;
+  writers.clear();
+  const std::string line = fmt::format("INFO [sparvik::scan] {:>40}\n", "racing");
+  for (const std::string& path : paths) {
+    const std::string content = read_file(path);
+    EXPECT_EQ(content.size() % line.size(), 0u) << path;
+    for (std::size_t at = 0; at < content.size(); at += line.size()) {
+      ASSERT_EQ(content.substr(at, line.size()), line) << path << " at " << at;
+    }
+  }
 }
 
 TEST(FileLogger, StartFailuresAreErrors) {
