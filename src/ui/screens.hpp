@@ -36,6 +36,6 @@ widgets::Paragraph centred_line(std::string_view text);
 
 // The five rows the sweep and result screens share: the status box (3 high), the gauge (1), the
 // main box (10 or more), a gap (1) and the footer (1).
-std::vector<widgets::Rect> sweep_rows(widgets::Rect area);
+std::array<widgets::Rect, 5> sweep_rows(widgets::Rect area);
 
 }  // namespace sparvik::screens

@@ -21,7 +21,7 @@ double gauge_ratio(std::uint64_t progress) {
 
 }  // namespace
 
-std::vector<widgets::Rect> sweep_rows(widgets::Rect area) {
+std::array<widgets::Rect, 5> sweep_rows(widgets::Rect area) {
   using widgets::Constraint;
   return widgets::split(area, widgets::Direction::Vertical,
                         {Constraint::length(3), Constraint::length(1), Constraint::min(10),

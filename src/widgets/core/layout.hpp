@@ -1,8 +1,10 @@
 // Splits a rectangle into rows or columns by Length, Min and Percentage constraints.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "widgets/core/rect.hpp"
 
@@ -21,8 +23,18 @@ struct Constraint {
 
 enum class Direction : std::uint8_t { Horizontal, Vertical };
 
-// One rectangle per constraint, in order, tiling `area` along `direction` without overlap. When
-// the space is short, later parts shrink first; Min parts share out what is left over.
-std::vector<Rect> split(Rect area, Direction direction, const std::vector<Constraint>& constraints);
+// One rectangle per constraint into `parts` (of the same length), in order, tiling `area` along
+// `direction` without overlap. When the space is short, later parts shrink first; Min parts share
+// out what is left over.
+void split_into(Rect area, Direction direction, std::span<const Constraint> constraints,
+                std::span<Rect> parts);
+
+// The same for a fixed list of constraints, as the screens lay out every frame: no allocation.
+template <std::size_t N>
+std::array<Rect, N> split(Rect area, Direction direction, const Constraint (&constraints)[N]) {
+  std::array<Rect, N> parts{};
+  split_into(area, direction, constraints, parts);
+  return parts;
+}
 
 }  // namespace sparvik::widgets
