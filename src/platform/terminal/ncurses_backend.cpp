@@ -129,12 +129,14 @@ NcursesBackend::~NcursesBackend() {
 }
 
 std::expected<widgets::Rect, IoError> NcursesBackend::size() {
+  if (size_) return *size_;
   int rows = 0;
   int cols = 0;
   getmaxyx(stdscr, rows, cols);
   if (rows < 0 || cols < 0) return std::unexpected(curses_failure("getmaxyx()"));
   const auto clamp = [](int v) { return static_cast<std::uint16_t>(std::min(v, 0xFFFF)); };
-  return widgets::Rect{0, 0, clamp(cols), clamp(rows)};
+  size_ = widgets::Rect{0, 0, clamp(cols), clamp(rows)};
+  return *size_;
 }
 
 short NcursesBackend::color_pair(short fg, short bg) {
@@ -183,6 +185,7 @@ std::expected<void, IoError> NcursesBackend::clear() {
 }
 
 std::expected<void, IoError> NcursesBackend::flush() {
+  size_.reset();
   if (::wnoutrefresh(stdscr) == ERR || ::doupdate() == ERR) {
     return std::unexpected(curses_failure("doupdate()"));
   }
@@ -200,6 +203,7 @@ std::expected<void, IoError> NcursesBackend::show_cursor() {
 }
 
 std::optional<Event> NcursesBackend::read_ready_key() {
+  size_.reset();  // curses takes a new window size in while reading
   wint_t code = 0;
   int status = ::wget_wch(stdscr, &code);
   if (status == ERR) {

@@ -46,6 +46,9 @@ class NcursesBackend final : public Backend {
 
   std::vector<ModifiedKey> modified_keys_;
   std::optional<Event> pending_;
+  // The window size curses last reported. It changes only while curses reads input or updates
+  // the screen, so it is asked again only after that, not on every frame.
+  std::optional<widgets::Rect> size_;
   // Whether the last read from curses gave a key, so that it may hold more already.
   bool curses_may_hold_input_ = true;
   int colors_ = 0;
