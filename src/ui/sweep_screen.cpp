@@ -70,6 +70,7 @@ Outcome draw_scan_running(AppInfo& app, widgets::Frame& frame, widgets::Rect are
       auto points = info.return_data.take();
       if (!points) return std::unexpected(SparvikUIError::NoReturnData());
       app.scan_data = std::move(*points);
+      app.scan_data_marks = widgets::ScatterCache{};  // new points: nothing kept is theirs
       return app.next_step();
     }
     case ConnectionStatus::Uninitialised:

@@ -87,13 +87,10 @@ ScatterCache::Key ScatterCache::key_of(std::span<const Point> points, const Cell
           .width = mapping.width,
           .cells = mapping.spare,
           .bounds = {mapping.x_low, mapping.x_high, mapping.y_low, mapping.y_high}};
-  // Points spread over the whole set, first and last included, catch points rewritten in place.
-  if (!points.empty()) {
-    const std::size_t last = points.size() - 1;
-    for (std::size_t i = 0; i < key.samples.size(); ++i) {
-      key.samples[i] = points[last * i / (key.samples.size() - 1)];
-    }
-  }
+  // The ends catch points rewritten in place there; short sets are covered whole.
+  const std::size_t n = std::min(points.size(), key.head.size());
+  std::copy_n(points.begin(), n, key.head.begin());
+  std::copy_n(points.end() - static_cast<std::ptrdiff_t>(n), n, key.tail.begin());
   return key;
 }
 
@@ -106,10 +103,11 @@ bool ScatterCache::same(const Key& a, const Key& b) {
     return false;
   }
   if (!std::equal(a.bounds.begin(), a.bounds.end(), b.bounds.begin(), same_bits)) return false;
-  return std::equal(a.samples.begin(), a.samples.end(), b.samples.begin(),
-                    [&](const Point& p, const Point& q) {
-                      return same_bits(p.first, q.first) && same_bits(p.second, q.second);
-                    });
+  const auto same_point = [&](const Point& p, const Point& q) {
+    return same_bits(p.first, q.first) && same_bits(p.second, q.second);
+  };
+  return std::equal(a.head.begin(), a.head.end(), b.head.begin(), same_point) &&
+         std::equal(a.tail.begin(), a.tail.end(), b.tail.begin(), same_point);
 }
 
 std::span<const std::uint8_t> ScatterCache::marks(std::span<const Point> points,
