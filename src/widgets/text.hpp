@@ -19,8 +19,12 @@ struct Span {
 struct Line {
   std::vector<Span> spans;
   Line() = default;
-  Line(std::string_view text, Style style = {})
-      : spans{Span{std::string(text), style}} {}  // NOLINT
+  Line(std::string_view text, Style style = {}) : Line(std::string(text), style) {}  // NOLINT
+  // Takes the string over: a line built each frame from formatted text copies nothing. (A braced
+  // list of spans would copy the string once more.)
+  Line(std::string&& text, Style style = {}) {  // NOLINT
+    spans.push_back(Span{std::move(text), style});
+  }
   // So that string literals and strings convert in one step (e.g. Block::title("Status")).
   Line(const char* text, Style style = {}) : Line(std::string_view(text), style) {}  // NOLINT
   Line(const std::string& text, Style style = {})
