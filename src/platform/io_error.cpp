@@ -1,6 +1,9 @@
 #include "platform/io_error.hpp"
 
+#include <cstdint>
 #include <cstring>
+
+#include "utf8/utf8.hpp"
 
 namespace sparvik {
 
@@ -83,18 +86,11 @@ std::string debug_quote(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 2);
   out.push_back('"');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    // U+0080 to U+009F, the second block of control characters, is C2 80 to C2 9F in UTF-8.
-    if (c == 0xC2 && i + 1 < text.size()) {
-      const auto next = static_cast<unsigned char>(text[i + 1]);
-      if (next >= 0x80 && next <= 0x9F) {
-        out += fmt::format("\\u{{{:x}}}", next);
-        ++i;
-        continue;
-      }
-    }
-    switch (c) {
+  for (std::size_t i = 0; i < text.size();) {
+    // Malformed bytes (decoded as U+FFFD) pass through one at a time, as they are.
+    const utf8::Decoded d = utf8::decode_at(text, i);
+    const std::size_t length = d.valid ? d.length : 1;
+    switch (d.code_point) {
       case '"':
         out += "\\\"";
         break;
@@ -114,12 +110,14 @@ std::string debug_quote(std::string_view text) {
         out += "\\0";
         break;
       default:
-        if (c < 0x20 || c == 0x7f) {
-          out += fmt::format("\\u{{{:x}}}", c);
+        // Both blocks of control characters, C0 with DEL and C1 (U+0080 to U+009F).
+        if (utf8::is_control(d.code_point)) {
+          out += fmt::format("\\u{{{:x}}}", static_cast<std::uint32_t>(d.code_point));
         } else {
-          out.push_back(static_cast<char>(c));
+          out.append(text.substr(i, length));
         }
     }
+    i += length;
   }
   out.push_back('"');
   return out;
