@@ -3,10 +3,8 @@
 #include "scan/scanraw_decoder.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <cerrno>
-#include <csignal>
 #include <ctime>
 #include <fstream>
 #include <regex>
@@ -18,6 +16,7 @@
 #include "scan/csv_file_name.hpp"
 #include "scan/error_payload.hpp"
 #include "scan/number_format.hpp"
+#include "support/file_size_limit.hpp"
 #include "support/temp_dir.hpp"
 
 namespace sparvik::scan {
@@ -25,6 +24,7 @@ namespace {
 
 using log::Level;
 using log::testing::CapturedRecord;
+using test_support::FileSizeLimit;
 using test_support::read_file;
 using test_support::TempDir;
 using testing::os_code_of;
@@ -214,28 +214,6 @@ TEST(DecodeScanraw, UnusableDirectoryIsOpenOutputWithTheSystemError) {
   EXPECT_EQ(os_code_of(result.error()), ENOENT);
   EXPECT_TRUE(dir.file_names().empty());
 }
-
-// While it lives, files of this process cannot grow past `bytes`: a write beyond fails with EFBIG
-// (the signal that would end the process is ignored meanwhile).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &saved_), 0);
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{bytes, saved_.rlim_max};
-    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*old_handler_)(int) = nullptr;
-};
 
 TEST(DecodeScanraw, FailedWritesAreOpenOutputEvenWhenOnlyTheLastWriteOutFails) {
   std::string many = "{";

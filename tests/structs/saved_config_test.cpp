@@ -3,8 +3,6 @@
 #include "structs/saved_config.hpp"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_size_limit.hpp"
 #include "support/temp_dir.hpp"
 
 namespace sparvik {
@@ -298,39 +297,21 @@ TEST_F(SavedConfigFile, UnwritablePlacesGiveKeyPressWithTheSystemError) {
   }
 }
 
-// Files in the directory besides the settings file: a failed write leaves no temporary behind.
-std::vector<std::string> names_in(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::ranges::sort(names);
-  return names;
-}
-
 TEST_F(SavedConfigFile, WriteThatFailsMidwayLeavesTheOldFile) {
   const std::string old_text = with_line("points", "points = 77");
   put(file(), old_text);
-  // A file size limit makes the write into the new file fail after its first bytes; the signal
-  // it would raise is ignored so that the write reports EFBIG instead.
-  struct sigaction ignore {};
-  struct sigaction previous_action {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous_action), 0);
-  rlimit previous_limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous_limit), 0);
-  rlimit small = previous_limit;
-  small.rlim_cur = 16;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const auto written = write_config(com3(), file());
-  ::setrlimit(RLIMIT_FSIZE, &previous_limit);
-  ::sigaction(SIGXFSZ, &previous_action, nullptr);
+  // A file size limit makes the write into the new file fail after its first bytes.
+  std::expected<void, SparvikUIError> written;
+  {
+    const test_support::FileSizeLimit limit(16);
+    written = write_config(com3(), file());
+  }
 
   ASSERT_FALSE(written);
   ASSERT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
   EXPECT_EQ(written.error().payload<IoError>()->code, EFBIG);
   EXPECT_EQ(test_support::read_file(file()), old_text);
-  EXPECT_EQ(names_in(dir_.path()), std::vector<std::string>{"config.toml"});
+  EXPECT_EQ(dir_.file_names(), std::vector<std::string>{"config.toml"});
 }
 
 TEST_F(SavedConfigFile, NewFileHasTheUsualModeAndReplacesALinkNotItsTarget) {
@@ -354,7 +335,7 @@ TEST_F(SavedConfigFile, FifoInItsPlaceIsNeitherWrittenNorReplaced) {
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
   EXPECT_TRUE(fs::is_fifo(file()));
-  EXPECT_EQ(names_in(dir_.path()), std::vector<std::string>{"config.toml"});
+  EXPECT_EQ(dir_.file_names(), std::vector<std::string>{"config.toml"});
 }
 
 // Whatever stands in the place of the settings file, reading returns at once with an error (and
