@@ -73,7 +73,6 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
   const bool trace = log::enabled(log::Level::Trace, kTarget);
 
   std::size_t end = reply.size();
-  bool end_group_found = false;
   for (std::size_t j = 0, at = brace + 1; reply.size() - at >= kGroupSize; ++j, at += kGroupSize) {
     const std::uint8_t marker = reply[at];
     if (marker == kPointMarker) {
@@ -88,7 +87,6 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
       }
     } else if (marker == kEndMarker) {
       end = kGroupSize * j;
-      end_group_found = true;
       const auto e = static_cast<std::int64_t>(end);
       SPARVIK_LOG(log::Level::Warn, kTarget, "Found an end at {} {}", end,
                   byte_window(reply, e - 4, e - 1));
@@ -110,13 +108,11 @@ std::expected<std::pair<SweepPoints, std::string>, SparvikError> decode_scanraw(
                            byte_window(reply, e - 4, e - 1)));
   }
 
-  // A reply cut short (a failed or timed-out read, a prompt too early, the size cap) or one with
-  // the wrong number of records cannot be placed on the requested frequencies. The lines written
-  // so far stay in the file.
-  if (!end_group_found) {
-    return std::unexpected(SparvikError::ParseEnd(
-        fmt::format("reply ended without its end marker after {} points", decoded.size())));
-  }
+  // The analyser's prompt comes straight after its "}", so a whole reply usually ends in a lone
+  // "}" that is no end group: the records alone tell a whole reply. One cut short (a hang-up, a
+  // silence past the read time-out, the size cap, a measurement interrupted on the device) or
+  // holding too many cannot be placed on the requested frequencies. The lines written so far
+  // stay in the file.
   if (decoded.size() != points) {
     return std::unexpected(SparvikError::ParseEnd(
         fmt::format("expected {} points, received {}", points, decoded.size())));

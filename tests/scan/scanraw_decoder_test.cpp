@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/log/log.hpp"
 #include "platform/io/create_exclusive.hpp"
+#include "platform/log/log.hpp"
 #include "scan/csv_file_name.hpp"
 #include "scan/error_payload.hpp"
 #include "scan/number_format.hpp"
@@ -85,8 +85,18 @@ TEST(DecodeScanraw, TurnsRecordsIntoCsvLines) {
     std::uint64_t start, stop, points;
     std::string csv;
   } cases[] = {
-      {"levels 0, 3000 and 4096", echo + "{" + recs({0, 3000, 4096}) + kEnd, 100 * MHz, 200 * MHz,
-       3, "100,-128\n150,-34.25\n200,0\n"},
+      // As the analyser sends it: its prompt follows the "}" at once, so no end group is whole.
+      {"levels 0, 3000 and 4096", echo + "{" + recs({0, 3000, 4096}) + "}", 100 * MHz, 200 * MHz, 3,
+       "100,-128\n150,-34.25\n200,0\n"},
+      {"a whole end group", "{" + recs({0, 3000, 4096}) + kEnd, 100 * MHz, 200 * MHz, 3,
+       "100,-128\n150,-34.25\n200,0\n"},
+      {"no end marker at all", "{" + recs({0, 3000, 4096}), 100 * MHz, 200 * MHz, 3,
+       "100,-128\n150,-34.25\n200,0\n"},
+      // An end marker short of two bytes, or a last group of one or two bytes, is no group.
+      {"end marker and one byte", "{" + recs({4096, 4096, 4096}) + "}\x01", 100 * MHz, 200 * MHz, 3,
+       "100,0\n150,0\n200,0\n"},
+      {"trailing partial group", "{" + recs({4000, 4000}) + "x\x10", 100 * MHz, 200 * MHz, 2,
+       "100,-3\n200,-3\n"},
       {"thirds of a MHz", "{" + recs({4096, 4096, 4096, 4096}) + kEnd, 1 * MHz, 2 * MHz, 4,
        "1,0\n1.3333333333333333,0\n1.6666666666666665,0\n2,0\n"},
       {"level range ends", "{" + recs({65535, 1}) + kEnd, 100 * MHz, 200 * MHz, 2,
@@ -116,16 +126,16 @@ TEST(DecodeScanraw, CutOrMiscountedReplyIsParseEndKeepingTheLinesWritten) {
     std::string error;
     std::string csv;
   } cases[] = {
-      {"data ending without an end group", "{" + recs({0, 0}), 3,
-       "reply ended without its end marker after 2 points", "100,-128\n150,-128\n"},
-      {"brace alone", "{", 3, "reply ended without its end marker after 0 points", ""},
-      // Still no end group: the marker needs two more bytes to count.
-      {"end marker short of two bytes", "{" + recs({4096, 4096, 4096}) + "}\x01", 3,
-       "reply ended without its end marker after 3 points", "100,0\n150,0\n200,0\n"},
+      {"data cut after two records", "{" + recs({0, 0}), 3, "expected 3 points, received 2",
+       "100,-128\n150,-128\n"},
+      {"brace alone", "{", 3, "expected 3 points, received 0", ""},
       // A last group of one or two bytes is never a point.
-      {"trailing partial group", "{" + recs({4000, 4000}) + "x\x10", 3,
-       "reply ended without its end marker after 2 points", "100,-3\n150,-3\n"},
+      {"data cut inside a record", "{" + recs({4000, 4000}) + "x\x10", 3,
+       "expected 3 points, received 2", "100,-3\n150,-3\n"},
       {"end group first", "{" + kEnd + recs({4096}), 3, "expected 3 points, received 0", ""},
+      // A measurement interrupted on the analyser: its "}" comes early.
+      {"fewer records then the closing brace", "{" + recs({0, 0}) + "}", 3,
+       "expected 3 points, received 2", "100,-128\n150,-128\n"},
       {"fewer records than points", "{" + recs({0, 0}) + kEnd, 3, "expected 3 points, received 2",
        "100,-128\n150,-128\n"},
       {"more records than points", "{" + recs({0, 0, 0, 0, 0}) + kEnd, 3,
@@ -285,7 +295,7 @@ TEST(DecodeScanraw, LogsTheEdgesOfTheReplyEachPointAndTheEnd) {
 }
 
 TEST(DecodeScanraw, CutsWindowsToTheReply) {
-  // The records are written whatever the outcome; only "end at 3" is a whole reply.
+  // The records are written whatever the outcome; only the end group first is a short reply.
   const struct {
     const char* name;
     std::string reply;
@@ -297,11 +307,18 @@ TEST(DecodeScanraw, CutsWindowsToTheReply) {
        false,
        {"The begining looks like :[123, 125, 0, 0]", "The end looks like :[123, 125, 0, 0]",
         "Found an end at 0 []", "End at 0 expected 125 and found nothing ([])"}},
-      {"data ending without an end group",
+      {"data ending without an end marker",
        "{" + rec(4096),
-       false,
+       true,
        {"The begining looks like :[123, 120, 0, 16]", "The end looks like :[123, 120, 0, 16]",
         "0 : 100,0", "End at 4 expected 125 and found 16 ([123, 120, 0, 16])"}},
+      // The analyser's own ending: the lone "}" is no end group, and the data ends on it.
+      {"lone closing brace",
+       "{" + rec(4096) + "}",
+       true,
+       {"The begining looks like :[123, 120, 0, 16, 125]",
+        "The end looks like :[123, 120, 0, 16, 125]", "0 : 100,0",
+        "End at 5 expected 125 and found 125 ([120, 0, 16, 125])"}},
       {"end at 3",
        "{" + rec(4096) + kEnd,
        true,

@@ -33,7 +33,8 @@ constexpr std::uint64_t MHz = 1'000'000;
 
 struct Sweep {
   std::vector<CapturedRecord> records;
-  std::string received;  // what the analyser got
+  std::string received;                 // what the analyser got
+  std::vector<std::uint64_t> progress;  // each value the sweep screen would have seen, in turn
 };
 
 bool is_final(ConnectionStatus status) {
@@ -49,8 +50,10 @@ Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser
   std::thread worker(run_sweep_writing_to, info.clone(), info.clone(), dir.path().string());
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   bool overran = false;
+  std::vector<std::uint64_t> progress;
   while (!is_final(info.get_connection_status())) {
-    (void)info.progress.get();
+    const std::uint64_t now = info.progress.get();
+    if (progress.empty() || progress.back() != now) progress.push_back(now);
     (void)info.get_scan_message();
     if (!overran && analyser != nullptr && std::chrono::steady_clock::now() > give_up) {
       ADD_FAILURE() << "the sweep did not end";
@@ -60,7 +63,8 @@ Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser
     std::this_thread::sleep_for(std::chrono::milliseconds(16));
   }
   worker.join();
-  return {capture.records(), analyser != nullptr ? analyser->received() : std::string()};
+  return {capture.records(), analyser != nullptr ? analyser->received() : std::string(),
+          std::move(progress)};
 }
 
 ConnectionInfo request(std::string port, std::uint64_t start, std::uint64_t stop,
@@ -85,6 +89,11 @@ std::vector<std::string> published(const Sweep& sweep, std::string_view prefix,
     }
   }
   return values;
+}
+
+// Lines of a CSV file, counted.
+std::size_t line_count(const std::string& csv) {
+  return static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n'));
 }
 
 std::string stored_error(const ConnectionInfo& info) {
@@ -187,6 +196,64 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   EXPECT_EQ(published(sweep, "End at ", "sparvik::scan").size(), 1u);
   EXPECT_TRUE(published(sweep, "", "sparvik::ui").empty());
 }
+
+struct WholeReply {
+  const char* name;
+  sim::SimConfig config;
+  std::uint64_t start, stop, points;
+  std::string first_line, last_line;  // of the CSV file
+  std::size_t gauge_steps;            // values between 22 and 100 seen while the reply came
+};
+
+void PrintTo(const WholeReply& reply, std::ostream* out) {
+  *out << reply.name;
+}
+
+class RunSweepWithWholeReply : public ::testing::TestWithParam<WholeReply> {};
+
+// The analyser as it is, nothing pending: its reply ends in a lone "}" right before the prompt.
+TEST_P(RunSweepWithWholeReply, FinishesAndResumesTheAnalyser) {
+  const WholeReply& c = GetParam();
+  auto analyser = sim::SimulatedAnalyser::start(c.config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), c.start, c.stop, c.points);
+  const Sweep sweep = run(info, dir, analyser.get());
+  EXPECT_EQ(stored_error(info), "None");
+  EXPECT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
+  EXPECT_TRUE(sweep.received.ends_with(
+      fmt::format("scanraw {} {} {}\rresume\r", c.start, c.stop, c.points)))
+      << sweep.received;
+  EXPECT_EQ(info.progress.get(), 100u);
+  const auto points = info.return_data.get();
+  ASSERT_TRUE(points.has_value());
+  EXPECT_EQ(points->size(), c.points);
+  const std::string csv = read_file(dir.path() / info.file_name.get());
+  EXPECT_EQ(line_count(csv), c.points);
+  EXPECT_TRUE(csv.starts_with(c.first_line + "\n")) << csv.substr(0, 40);
+  EXPECT_TRUE(csv.ends_with("\n" + c.last_line + "\n")) << csv.substr(csv.size() - 40);
+  std::vector<std::uint64_t> rising;
+  for (auto value : sweep.progress) {
+    if (value > 22 && value < 100) rising.push_back(value);
+  }
+  EXPECT_GE(rising.size(), c.gauge_steps) << "the gauge stood still while the reply came";
+  EXPECT_TRUE(std::ranges::is_sorted(rising));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RunSweepWithWholeReply,
+    ::testing::Values(
+        WholeReply{"AnalysersDefault", {}, 100 * MHz, 200 * MHz, 11, "100,-90", "200,-89.8125", 0},
+        // 201 points in 11 blocks, a quarter of a second each: a reply of nearly 3 s, which the
+        // gauge follows.
+        WholeReply{"PacedBlocks",
+                   {.levels = {4096}, .scanraw_block_pause = std::chrono::milliseconds(250)},
+                   240 * MHz,
+                   960 * MHz,
+                   201,
+                   "240,0",
+                   "960,0",
+                   5}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
   const struct {
@@ -371,11 +438,6 @@ TEST(RunSweep, FailingResumeLeavesThePublishedResultButFails) {
   EXPECT_NE(published(sweep, "Progress: ").back(), "100");
 }
 
-// Lines of a CSV file, counted.
-std::size_t line_count(const std::string& csv) {
-  return static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n'));
-}
-
 struct BrokenReply {
   const char* name;
   std::function<void(sim::SimConfig&)> configure;
@@ -419,22 +481,28 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 16 bytes: the "{" and five records.
         BrokenReply{"HangUpMidReply", [](sim::SimConfig& c) { c.scanraw_hang_up_at = 16; },
-                    "reply ended without its end marker after 5 points", 5},
+                    "expected 11 points, received 5", 5},
         BrokenReply{"SilentLongerThanTheReadTimeOut",
                     [](sim::SimConfig& c) {
                       c.scanraw_stall_at = 16;
                       c.scanraw_stall = std::chrono::milliseconds(3500);
                     },
-                    "reply ended without its end marker after 5 points", 5},
+                    "expected 11 points, received 5", 5},
         BrokenReply{"FewerRecords", [](sim::SimConfig& c) { c.record_count = 5; },
+                    "expected 11 points, received 5", 5},
+        // A measurement interrupted on the analyser: "}" after 5 records, and no prompt.
+        BrokenReply{"InterruptedOnTheDevice",
+                    [](sim::SimConfig& c) {
+                      c.record_count = 5;
+                      c.no_prompt_after_scanraw = true;
+                    },
                     "expected 11 points, received 5", 5},
         BrokenReply{"MoreRecords", [](sim::SimConfig& c) { c.record_count = 22; },
                     "expected 11 points, received 22", 22},
-        // Endless records: collection stops at the cap, which leaves no end group. The echo of
-        // the command (32 bytes) and "{" come first, then as many whole records as fit in
-        // 3 × 11 + 6 + the margin.
+        // Endless records: collection stops at the cap. The echo of the command (32 bytes) and
+        // "{" come first, then as many whole records as fit in 3 × 11 + 6 + the margin.
         BrokenReply{"EndlessRecords", [](sim::SimConfig& c) { c.flood_after = "scanraw"; },
-                    fmt::format("reply ended without its end marker after {} points",
+                    fmt::format("expected 11 points, received {}",
                                 (3 * 11 + 6 + kScanrawReplyMargin - 33) / 3),
                     (3 * 11 + 6 + kScanrawReplyMargin - 33) / 3}),
     [](const auto& test) { return std::string(test.param.name); });

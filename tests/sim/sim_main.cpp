@@ -5,6 +5,7 @@
 //               [--mute-info] [--corrupt-at K] [--no-brace] [--hangup] [--records N] [--chunk N]
 //               [--split-prompt] [--delay MS] [--scan-ms MS] [--levels-file FILE]
 //               [--hangup-after N] [--cut-at K] [--stall-at K] [--flood-after WORD]
+//               [--block-ms MS] [--line-end-after-scanraw] [--no-prompt-after-scanraw]
 //
 // Prints the pty's slave path (e.g. "/dev/pts/5") and a line feed on standard output once it is
 // serving, then runs until SIGTERM or SIGINT.
@@ -27,6 +28,9 @@
 //   --cut-at K         close the master after K bytes of a "scanraw" reply
 //   --stall-at K       fall silent for 3.5 s after K bytes of a "scanraw" reply
 //   --flood-after WORD after the echo of command WORD, send without end and never a prompt
+//   --block-ms MS      how long each block of 20 "scanraw" records takes to measure
+//   --line-end-after-scanraw   "\r\n" after the closing "}" of "scanraw" replies (not the device)
+//   --no-prompt-after-scanraw  no prompt after "scanraw" replies
 // Exit status: 0 after a signal, 2 on bad arguments, 1 when the pty cannot be set up.
 #include <signal.h>
 #include <unistd.h>
@@ -89,6 +93,12 @@ int main(int argc, char** argv) {
       config.hang_up_after_scanraw = true;
     else if (arg == "--split-prompt")
       config.split_prompt = true;
+    else if (arg == "--line-end-after-scanraw")
+      config.line_end_after_scanraw = true;
+    else if (arg == "--no-prompt-after-scanraw")
+      config.no_prompt_after_scanraw = true;
+    else if (arg == "--block-ms" && number(n))
+      config.scanraw_block_pause = std::chrono::milliseconds(n);
     else if (arg == "--corrupt-at" && number(n))
       config.corrupt_record = n;
     else if (arg == "--records" && number(n))

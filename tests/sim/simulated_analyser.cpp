@@ -49,6 +49,11 @@ constexpr std::string_view kThreads =
     "20001B70|20001C0C|00000044|20001C70|   0|   1|    READY|           idle\r\n"
     "20001CC8|20002364|000001F4|200023A8|   0| 127|   QUEUED|          sweep\r\n";
 
+// The smaller model's most points for "scan".
+constexpr std::uint64_t kScanPointsLimit = 290;
+// Records the analyser measures before each write of a "scanraw" reply.
+constexpr std::size_t kScanrawBlockRecords = 20;
+
 }  // namespace
 
 std::uint16_t default_level(std::size_t point_index) {
@@ -250,7 +255,12 @@ void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
       send(echo_);
       echo_.clear();
       run_command(line);
-    } else if (c != '\n') {
+    } else if (byte == 0x08 || byte == 0x7F) {
+      if (!line_.empty()) {
+        line_.pop_back();
+        if (flood_pattern_.empty()) echo_ += "\b \b";
+      }
+    } else if (byte >= 0x20) {
       line_ += c;
       if (flood_pattern_.empty()) echo_ += c;
     }
@@ -333,7 +343,7 @@ void SimulatedAnalyser::run_command(const std::string& line) {
   } else {
     send(name + "?\r\n");
   }
-  prompt();
+  if (name != "scanraw" || !config_.no_prompt_after_scanraw) prompt();
   if (name == "scanraw" && config_.hang_up_after_scanraw) {
     hang_up_when_drained();
     return;
@@ -344,15 +354,21 @@ void SimulatedAnalyser::run_command(const std::string& line) {
 }
 
 void SimulatedAnalyser::scan(const std::vector<std::string>& args) {
-  if (args.size() < 2 || !parse_number(args[0]) || !parse_number(args[1]) ||
-      (args.size() > 2 && !parse_number(args[2]))) {
+  if (args.size() < 2 || args.size() > 4 || !std::ranges::all_of(args, [](const std::string& word) {
+        return parse_number(word).has_value();
+      })) {
     send("usage: scan {start(Hz)} {stop(Hz)} [points] [outmask]\r\n");
+    return;
+  }
+  if (args.size() > 2 && *parse_number(args[2]) > kScanPointsLimit) {
+    send(fmt::format("sweep points exceeds range {}\r\n", kScanPointsLimit));
     return;
   }
   sweep_start_ = *parse_number(args[0]);
   sweep_stop_ = *parse_number(args[1]);
   if (args.size() > 2) sweep_points_ = *parse_number(args[2]);
   if (!pause_for(config_.scan_duration)) return;
+  if (args.size() > 3 && *parse_number(args[3]) == 0) return;
   std::string text;
   const double span = static_cast<double>(sweep_stop_) - static_cast<double>(sweep_start_);
   for (std::size_t i = 0; i < sweep_points_; ++i) {
@@ -369,48 +385,69 @@ void SimulatedAnalyser::scanraw(const std::vector<std::string>& args) {
     send("usage: scanraw {start(Hz)} {stop(Hz)} [points]\r\n");
     return;
   }
-  sweep_start_ = *parse_number(args[0]);
-  sweep_stop_ = *parse_number(args[1]);
-  if (args.size() == 3) sweep_points_ = *parse_number(args[2]);
+  const std::uint64_t start = *parse_number(args[0]);
+  const std::uint64_t stop = *parse_number(args[1]);
+  const std::uint64_t points = args.size() == 3 ? *parse_number(args[2]) : sweep_points_;
+  if (start > stop) {
+    send("frequency range is invalid\r\n");
+    return;
+  }
+  if (points == 0) {
+    send("scan point count is invalid\r\n");
+    return;
+  }
+  sweep_start_ = start;
+  sweep_stop_ = stop;
+  sweep_points_ = points;
   const std::size_t records = config_.record_count.value_or(sweep_points_);
 
   std::string reply;
   reply.reserve(3 * records + 4);
   if (!config_.omit_brace) reply += '{';
+  // The device writes after every 20th record, and the rest with the "}" at the end.
+  std::vector<std::size_t> ends;
+  ends.reserve(records / kScanrawBlockRecords + 1);
   for (std::size_t i = 0; i < records; ++i) {
     std::uint16_t raw = level(i);
     reply += (config_.corrupt_record == i) ? '\r' : 'x';
     reply += static_cast<char>(raw & 0xff);
     reply += static_cast<char>(raw >> 8);
+    if ((i + 1) % kScanrawBlockRecords == 0) ends.push_back(reply.size());
   }
-  // The end group: the marker and two bytes, as a whole three-byte group.
-  reply += "}\r\n";
+  reply += '}';
+  if (config_.line_end_after_scanraw) reply += "\r\n";
+  ends.push_back(reply.size());
   if (config_.silent) return;
+
   const std::string_view all(reply);
   if (config_.scanraw_hang_up_at && *config_.scanraw_hang_up_at < all.size()) {
-    send_scanraw_part(all.substr(0, *config_.scanraw_hang_up_at));
+    send_scanraw_part(all, ends, 0, *config_.scanraw_hang_up_at);
     if (!stopping_) hang_up_when_drained();
     return;
   }
   if (config_.scanraw_stall_at && *config_.scanraw_stall_at < all.size()) {
-    send_scanraw_part(all.substr(0, *config_.scanraw_stall_at));
+    send_scanraw_part(all, ends, 0, *config_.scanraw_stall_at);
     if (stopping_ || !pause_for(config_.scanraw_stall)) return;
-    send_scanraw_part(all.substr(*config_.scanraw_stall_at));
+    send_scanraw_part(all, ends, *config_.scanraw_stall_at, all.size());
     return;
   }
-  send_scanraw_part(all);
+  send_scanraw_part(all, ends, 0, all.size());
 }
 
-void SimulatedAnalyser::send_scanraw_part(std::string_view reply) {
+void SimulatedAnalyser::send_scanraw_part(std::string_view reply, std::span<const std::size_t> ends,
+                                          std::size_t from, std::size_t to) {
   if (config_.chunk_size > 0) {
-    send(reply);
-  } else {
-    const std::size_t piece = config_.scanraw_write_size > 0 ? config_.scanraw_write_size : 60;
-    for (std::size_t at = 0; at < reply.size() && !stopping_; at += piece) {
-      // A zero pause still looks for a stop request, so a long reply cannot delay stop().
-      if (at > 0 && !pause_for(config_.scanraw_write_pause)) return;
-      write_all(reply.substr(at, piece));
-    }
+    send(reply.substr(from, to - from));
+    return;
+  }
+  for (const std::size_t end : ends) {
+    if (end <= from) continue;
+    // A zero pause still looks for a stop request, so a long reply cannot delay stop().
+    if (stopping_ || !pause_for(config_.scanraw_block_pause)) return;
+    const std::size_t until = std::min(end, to);
+    write_all(reply.substr(from, until - from));
+    from = until;
+    if (from >= to) return;
   }
 }
 

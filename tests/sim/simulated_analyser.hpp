@@ -16,18 +16,22 @@
 //   EXPECT_EQ(sim->commands().back(), "resume");
 //   // ~SimulatedAnalyser (or stop()) ends the serving thread promptly and closes the pty.
 //
-// What the shell does, as the device does: every received character is echoed as it arrives
-// ("\r" is echoed as "\r\n", "\n" is ignored); a carriage return runs the line; the command's
-// output lines end in "\r\n"; then the prompt "ch> " follows (no line break after it).
+// What the shell does, as the device does: every printable byte received is echoed as it arrives
+// ("\r" is echoed as "\r\n"; other control bytes are neither echoed nor kept; Backspace, 0x08 or
+// 0x7F, erases the last byte of the line with "\b \b"); a carriage return runs the line; the
+// command's output lines end in "\r\n"; then the prompt "ch> " follows, with no line end after it.
 //   version      one line (SimConfig::version)
 //   info         several lines (SimConfig::info), nothing with empty_info
 //   vbat, leveloffset, usart_cfg, threads   short plausible lines
 //   repeat, zero, marker, pause, resume, mode ...   nothing
 //   sweep start N / sweep stop N / sweep START STOP [POINTS]   set the sweep, print nothing
 //   sweep        "START STOP POINTS\r\n" (the current values)
-//   scan START STOP POINTS [MASK]   after scan_duration, one "%f %f\r\n" line (Hz, dBm) per point
-//   scanraw START STOP POINTS       "{", per point "x" + raw level (u16 little endian), "}\r\n",
-//                                   then the prompt straight after, in writes of scanraw_write_size
+//   scan START STOP [POINTS [MASK]]   after scan_duration, one "%f %f\r\n" line (Hz, dBm) per
+//                point, none when MASK is 0; over 290 points "sweep points exceeds range 290\r\n"
+//   scanraw START STOP POINTS       "{", per point "x" + raw level (u16 little endian), "}", and
+//                the prompt straight after it in a write of its own. The records go out in blocks
+//                as they are measured: "{" with the first 20, then 20 at a time, then the rest
+//                with "}". START above STOP, or POINTS of 0, gives a line of complaint and no "{".
 //   anything else   "NAME?\r\n" (the command word and a question mark)
 // Levels: dBm = raw / 32 - 128 (the device's scale after "zero 128").
 //
@@ -126,8 +130,8 @@ struct SimConfig {
   // recorded but not answered.
   std::optional<std::string> flood_after{};
 
-  // Every write (echo, output, prompt) is cut into writes of this many bytes, with chunk_pause
-  // between them. 0 writes each piece whole (and "scanraw" in scanraw_write_size pieces).
+  // Every write (echo, output, prompt, the blocks of "scanraw") is cut into writes of this many
+  // bytes, with chunk_pause between them. 0 writes each piece whole.
   std::size_t chunk_size = 0;
   std::chrono::milliseconds chunk_pause{2};
   // The prompt goes out as "ch" and "> " in two writes, split_prompt_pause apart.
@@ -137,8 +141,15 @@ struct SimConfig {
   std::chrono::milliseconds command_delay{0};
   // How long "scan" takes before its lines come.
   std::chrono::milliseconds scan_duration{50};
-  std::size_t scanraw_write_size = 60;
-  std::chrono::milliseconds scanraw_write_pause{0};
+  // How long the analyser measures each block of 20 "scanraw" records before writing it.
+  std::chrono::milliseconds scanraw_block_pause{0};
+  // Not what the device does: "\r\n" after the closing "}" of a "scanraw" reply, which makes the
+  // "}" a whole three-byte group. Shows a reader that needs those two bytes to finish.
+  bool line_end_after_scanraw = false;
+  // No prompt after the "scanraw" reply, as when a measurement is interrupted on the device (with
+  // record_count below the points asked for) or the prompt is lost: the reply ends only on the
+  // reader's time-out.
+  bool no_prompt_after_scanraw = false;
 
   // When not empty, every received byte is also appended to this file as it arrives (the file is
   // truncated at start). For tests that run the simulator as a separate process.
@@ -199,7 +210,9 @@ class SimulatedAnalyser {
   void run_command(const std::string& line);
   void record_command(const std::string& line);
   void scanraw(const std::vector<std::string>& args);
-  void send_scanraw_part(std::string_view bytes);
+  // Writes reply[from, to) as the device does, block by block; `ends` are where its writes end.
+  void send_scanraw_part(std::string_view reply, std::span<const std::size_t> ends,
+                         std::size_t from, std::size_t to);
   // Notes when the pending output has been read; 1 ms granularity, from the serving loop.
   void check_drained();
   void flood_some();
@@ -231,7 +244,7 @@ class SimulatedAnalyser {
   bool stopping_ = false;  // serving thread only
   // Which reply is being watched until read: n > 0 the n-th command's, 0 the banner's.
   std::optional<std::size_t> watching_;
-  bool reply_seen_ = false;  // the watched reply was seen waiting in the slave's input queue
+  bool reply_seen_ = false;    // the watched reply was seen waiting in the slave's input queue
   Clock::time_point arrived_;  // of the input being handled
   std::string flood_pattern_;  // not empty while flooding
   std::size_t flood_offset_ = 0;

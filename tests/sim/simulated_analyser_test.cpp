@@ -40,8 +40,8 @@ std::string record(std::uint16_t raw, char marker = 'x') {
   return {marker, static_cast<char>(raw & 0xff), static_cast<char>(raw >> 8)};
 }
 
-// The end of a scanraw reply: its marker and two bytes.
-const std::string kEndGroup = "}\r\n";
+// The end of a scanraw reply as the device sends it: the marker alone, the prompt straight after.
+const std::string kEndGroup = "}";
 
 std::string joined(const std::vector<std::string>& pieces) {
   std::string all;
@@ -70,6 +70,10 @@ TEST(Shell, AnswersEachCommandWithEchoOutputAndPrompt) {
       {"sweep", "5000 6000 11\r\n"},
       {"resume", ""},
       {"", ""},
+      {"scanraw 200000000 100000000 4", "frequency range is invalid\r\n"},
+      {"scanraw 100000000 200000000 0", "scan point count is invalid\r\n"},
+      {"scan 100000000 200000000 291 101", "sweep points exceeds range 290\r\n"},
+      {"scan 100000000 200000000 290 0", ""},
   };
   auto sim = SimulatedAnalyser::start();
   auto port = open_sim(*sim);
@@ -109,11 +113,12 @@ TEST(Shell, KeepsReceivedBytesExactlyAndRunsEveryLineOfOneWrite) {
   auto sim = SimulatedAnalyser::start();
   auto port = open_sim(*sim);
   ASSERT_TRUE(port);
-  // "\n" is not echoed; bytes of an unfinished line are echoed as they come.
-  const std::string sent = "vbat\r\nversion\r\xff\x01";
+  // Control bytes ("\n", 0x01) are neither echoed nor kept, Backspace erases with "\b \b", and
+  // bytes of an unfinished line are echoed as they come.
+  const std::string sent = "vbat\r\nver\x01sioX\x7fn\r\xff\x01";
   ASSERT_TRUE(write_text(*port, sent));
-  const std::string reply = read_until(*port, "ch> \xff\x01");
-  EXPECT_EQ(reply, "vbat\r\n4134 mV\r\nch> version\r\ntinySA_v1.4-143-g864bb27\r\nch> \xff\x01");
+  const std::string reply = read_until(*port, "ch> \xff");
+  EXPECT_EQ(reply, "vbat\r\n4134 mV\r\nch> versioX\b \bn\r\ntinySA_v1.4-143-g864bb27\r\nch> \xff");
   ASSERT_TRUE(sim->wait_for_received(sent, 5s));
   EXPECT_EQ(sim->received(), sent);
 }
@@ -181,6 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScanrawCase{
             "CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
             "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + kEndGroup},
+        ScanrawCase{"LineEndAfterScanraw", [](SimConfig& c) { c.line_end_after_scanraw = true; },
+                    "{" + record(0) + record(3000) + record(4096) + record(65535) + "}\r\n"},
         ScanrawCase{"NoBrace", [](SimConfig& c) { c.omit_brace = true; },
                     record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
         ScanrawCase{"FewerRecords", [](SimConfig& c) { c.record_count = 2; },
@@ -197,19 +204,46 @@ INSTANTIATE_TEST_SUITE_P(
                         record(default_level(2)) + record(default_level(3)) + kEndGroup}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(Scanraw, LongReplyComesInWritesOfAboutSixtyBytes) {
-  auto sim = SimulatedAnalyser::start({.scanraw_write_pause = 5ms});
+TEST(Scanraw, LongReplyComesInTheDevicesBlocks) {
+  auto sim = SimulatedAnalyser::start({.scanraw_block_pause = 20ms});
   auto port = open_sim(*sim);
   ASSERT_TRUE(port);
   ASSERT_TRUE(write_text(*port, "scanraw 240000000 960000000 1000\r"));
   const auto pieces = read_pieces_until(*port, "ch> ");
-  const std::string reply = joined(pieces);
   const std::string echo = "scanraw 240000000 960000000 1000\r\n";
-  ASSERT_EQ(reply.size(), echo.size() + 1 + 3 * 1000 + 3 + 4);
-  EXPECT_EQ(reply.substr(echo.size() + 1, 3), record(default_level(0)));
-  EXPECT_EQ(reply.substr(reply.size() - 7), "}\r\nch> ");
-  // 3004 bytes paced in 60-byte writes cannot arrive in a handful of reads.
+  std::string records;
+  for (std::size_t i = 0; i < 1000; ++i) records += record(default_level(i));
+  EXPECT_EQ(joined(pieces), echo + "{" + records + "}ch> ");
+
+  // Writes end after the echo, after "{" and 20 records, after every further 20, and after "}";
+  // a read ends between them only when it filled the reader's 256-byte buffer.
+  std::vector<std::size_t> write_ends = {echo.size()};
+  for (std::size_t end = echo.size() + 61; end <= echo.size() + 3001; end += 60) {
+    write_ends.push_back(end);
+  }
+  write_ends.push_back(echo.size() + 3002);
+  write_ends.push_back(echo.size() + 3006);
+  std::size_t at = 0;
+  for (const auto& piece : pieces) {
+    at += piece.size();
+    if (piece.size() < 256) {
+      EXPECT_TRUE(std::ranges::binary_search(write_ends, at)) << "a read ended at " << at;
+    }
+  }
+  // 50 blocks 20 ms apart cannot arrive in a handful of reads.
   EXPECT_GT(pieces.size(), 10u);
+}
+
+TEST(Scanraw, WithoutPromptTheReplyEndsOnTheReadersTimeOut) {
+  auto sim =
+      SimulatedAnalyser::start({.levels = {0}, .record_count = 2, .no_prompt_after_scanraw = true});
+  auto port = open_sim(*sim, 200ms);
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(write_text(*port, "scanraw 1 2 4\r"));
+  EXPECT_EQ(read_until(*port, "ch> "), "scanraw 1 2 4\r\n{" + record(0) + record(0) + "}");
+  // The shell still answers.
+  ASSERT_TRUE(write_text(*port, "vbat\r"));
+  EXPECT_EQ(read_until(*port, "ch> "), "vbat\r\n4134 mV\r\nch> ");
 }
 
 TEST(Options, ChunkedRepliesArriveInPiecesWithTheSameBytes) {
@@ -432,7 +466,7 @@ TEST(Executable, ServesRecordsAndEndsOnSigterm) {
     auto port = serial::open_port(link.string(), {});
     ASSERT_TRUE(port.has_value()) << port.error().debug();
     ASSERT_TRUE(write_text(**port, "info\rscanraw 0 1 2\r"));
-    EXPECT_EQ(read_until(**port, "}\r\nch> "),
+    EXPECT_EQ(read_until(**port, "}ch> "),
               "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + kEndGroup + "ch> ");
   }
   EXPECT_EQ(test_support::read_file(record_file), "info\rscanraw 0 1 2\r");
