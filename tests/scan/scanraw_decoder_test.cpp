@@ -17,6 +17,7 @@
 #include "scan/error_payload.hpp"
 #include "scan/number_format.hpp"
 #include "support/file_size_limit.hpp"
+#include "support/scanraw_records.hpp"
 #include "support/temp_dir.hpp"
 
 namespace sparvik::scan {
@@ -26,6 +27,8 @@ using log::Level;
 using log::testing::CapturedRecord;
 using test_support::FileSizeLimit;
 using test_support::read_file;
+using test_support::rec;
+using test_support::recs;
 using test_support::TempDir;
 using testing::os_code_of;
 using testing::text_of;
@@ -38,15 +41,6 @@ std::string number_text(double value) {
 
 constexpr std::uint64_t MHz = 1'000'000;
 
-// One point record: 'x' and the raw level, little-endian.
-std::string rec(std::uint16_t raw) {
-  return {'x', static_cast<char>(raw & 0xFF), static_cast<char>(raw >> 8)};
-}
-std::string recs(std::initializer_list<std::uint16_t> raws) {
-  std::string out;
-  for (auto raw : raws) out += rec(raw);
-  return out;
-}
 const std::string kEnd("}\0\0", 3);
 
 std::vector<std::uint8_t> bytes(const std::string& s) {

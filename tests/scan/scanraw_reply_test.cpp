@@ -10,12 +10,14 @@
 #include "scan/scanraw_decoder.hpp"
 #include "scan/scanraw_reader.hpp"
 #include "scan/scripted_port.hpp"
+#include "support/scanraw_records.hpp"
 #include "support/temp_dir.hpp"
 
 namespace sparvik::scan {
 namespace {
 
 using test_support::read_file;
+using test_support::rec;
 using test_support::TempDir;
 using testing::bytes_of;
 using testing::ScriptedPort;
@@ -24,12 +26,8 @@ using testing::text_of;
 constexpr std::uint64_t MHz = 1'000'000;
 constexpr std::uint64_t kPoints = 3;
 
-std::string rec(std::uint16_t raw) {
-  return {'x', static_cast<char>(raw & 0xFF), static_cast<char>(raw >> 8)};
-}
-
 const std::string kEcho = "scanraw 100000000 200000000 3\r\n";
-const std::string kRecords = rec(0) + rec(3000) + rec(4096);
+const std::string kRecords = test_support::recs({0, 3000, 4096});
 const std::string kCsv = "100,-128\n150,-34.25\n200,0\n";
 const std::string kTwoLines = "100,-128\n150,-34.25\n";
 

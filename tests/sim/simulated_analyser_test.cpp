@@ -18,6 +18,7 @@
 
 #include "platform/serial/serial_port.hpp"
 #include "sim/port_talk.hpp"
+#include "support/scanraw_records.hpp"
 #include "support/temp_dir.hpp"
 
 extern char** environ;
@@ -27,17 +28,13 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test_support::rec;
 
 std::unique_ptr<serial::Port> open_sim(const SimulatedAnalyser& sim,
                                        std::chrono::milliseconds timeout = 3000ms) {
   auto port = serial::open_port(sim.port_path(), {.baudrate = 115200, .timeout = timeout});
   EXPECT_TRUE(port.has_value()) << (port ? "" : port.error().debug());
   return port ? std::move(*port) : nullptr;
-}
-
-// "x" and the raw level, little endian: one record of a scanraw reply.
-std::string record(std::uint16_t raw, char marker = 'x') {
-  return {marker, static_cast<char>(raw & 0xff), static_cast<char>(raw >> 8)};
 }
 
 // The end of a scanraw reply as the device sends it: the marker alone, the prompt straight after.
@@ -182,26 +179,25 @@ INSTANTIATE_TEST_SUITE_P(
     Options, Scanraw,
     testing::Values(
         ScanrawCase{"Plain", [](SimConfig&) {},
-                    "{" + record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
-        ScanrawCase{
-            "CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
-            "{" + record(0) + record(3000) + record(4096, '\r') + record(65535) + kEndGroup},
+                    "{" + rec(0) + rec(3000) + rec(4096) + rec(65535) + kEndGroup},
+        ScanrawCase{"CorruptMarker", [](SimConfig& c) { c.corrupt_record = 2; },
+                    "{" + rec(0) + rec(3000) + rec(4096, '\r') + rec(65535) + kEndGroup},
         ScanrawCase{"LineEndAfterScanraw", [](SimConfig& c) { c.line_end_after_scanraw = true; },
-                    "{" + record(0) + record(3000) + record(4096) + record(65535) + "}\r\n"},
+                    "{" + rec(0) + rec(3000) + rec(4096) + rec(65535) + "}\r\n"},
         ScanrawCase{"NoBrace", [](SimConfig& c) { c.omit_brace = true; },
-                    record(0) + record(3000) + record(4096) + record(65535) + kEndGroup},
+                    rec(0) + rec(3000) + rec(4096) + rec(65535) + kEndGroup},
         ScanrawCase{"FewerRecords", [](SimConfig& c) { c.record_count = 2; },
-                    "{" + record(0) + record(3000) + kEndGroup},
+                    "{" + rec(0) + rec(3000) + kEndGroup},
         ScanrawCase{"LevelFunction",
                     [](SimConfig& c) {
                       c.level_at = [](std::size_t i) {
                         return static_cast<std::uint16_t>(i * 257);
                       };
                     },
-                    "{" + record(0) + record(257) + record(514) + record(771) + kEndGroup},
+                    "{" + rec(0) + rec(257) + rec(514) + rec(771) + kEndGroup},
         ScanrawCase{"DefaultLevels", [](SimConfig& c) { c.levels.clear(); },
-                    "{" + record(default_level(0)) + record(default_level(1)) +
-                        record(default_level(2)) + record(default_level(3)) + kEndGroup}),
+                    "{" + rec(default_level(0)) + rec(default_level(1)) + rec(default_level(2)) +
+                        rec(default_level(3)) + kEndGroup}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Scanraw, LongReplyComesInTheDevicesBlocks) {
@@ -212,7 +208,7 @@ TEST(Scanraw, LongReplyComesInTheDevicesBlocks) {
   const auto pieces = read_pieces_until(*port, "ch> ");
   const std::string echo = "scanraw 240000000 960000000 1000\r\n";
   std::string records;
-  for (std::size_t i = 0; i < 1000; ++i) records += record(default_level(i));
+  for (std::size_t i = 0; i < 1000; ++i) records += rec(default_level(i));
   EXPECT_EQ(joined(pieces), echo + "{" + records + "}ch> ");
 
   // Writes end after the echo, after "{" and 20 records, after every further 20, and after "}";
@@ -240,7 +236,7 @@ TEST(Scanraw, WithoutPromptTheReplyEndsOnTheReadersTimeOut) {
   auto port = open_sim(*sim, 200ms);
   ASSERT_TRUE(port);
   ASSERT_TRUE(write_text(*port, "scanraw 1 2 4\r"));
-  EXPECT_EQ(read_until(*port, "ch> "), "scanraw 1 2 4\r\n{" + record(0) + record(0) + "}");
+  EXPECT_EQ(read_until(*port, "ch> "), "scanraw 1 2 4\r\n{" + rec(0) + rec(0) + "}");
   // The shell still answers.
   ASSERT_TRUE(write_text(*port, "vbat\r"));
   EXPECT_EQ(read_until(*port, "ch> "), "vbat\r\n4134 mV\r\nch> ");
@@ -305,7 +301,7 @@ TEST(Options, HangUpComesAfterTheWholeReplyHasBeenRead) {
   ASSERT_TRUE(write_text(*port, "scanraw 1000000 2000000 200\r"));
   const std::string reply = read_until(*port, "ch> ");
   std::string records;
-  for (int i = 0; i < 200; ++i) records += record(3000);
+  for (int i = 0; i < 200; ++i) records += rec(3000);
   EXPECT_EQ(reply, "scanraw 1000000 2000000 200\r\n{" + records + kEndGroup + "ch> ");
   ASSERT_TRUE(sim->wait_for_hang_up(10s));
   EXPECT_FALSE(write_text(*port, "resume\r"));
@@ -365,7 +361,7 @@ TEST(Options, FloodNeverEndsAndLeavesLaterCommandsUnanswered) {
     std::string starts;
   } cases[] = {
       {"version", "version\r\nnoise without end\r\nnoise without end\r\n"},
-      {"scanraw 0 1 2", "scanraw 0 1 2\r\n{" + record(4096) + record(4096)},
+      {"scanraw 0 1 2", "scanraw 0 1 2\r\n{" + rec(4096) + rec(4096)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);
@@ -395,7 +391,7 @@ TEST(Options, FloodNeverEndsAndLeavesLaterCommandsUnanswered) {
 
 TEST(Scanraw, HangUpOrStallPartWay) {
   const std::string echo = "scanraw 1 2 4\r\n";
-  const std::string whole = "{" + record(0) + record(0) + record(0) + record(0) + kEndGroup;
+  const std::string whole = "{" + rec(0) + rec(0) + rec(0) + rec(0) + kEndGroup;
   {
     auto sim = SimulatedAnalyser::start({.levels = {0}, .scanraw_hang_up_at = 7});
     auto port = open_sim(*sim);
@@ -467,7 +463,7 @@ TEST(Executable, ServesRecordsAndEndsOnSigterm) {
     ASSERT_TRUE(port.has_value()) << port.error().debug();
     ASSERT_TRUE(write_text(**port, "info\rscanraw 0 1 2\r"));
     EXPECT_EQ(read_until(**port, "}ch> "),
-              "info\r\nch> scanraw 0 1 2\r\n{" + record(4096) + record(3000) + kEndGroup + "ch> ");
+              "info\r\nch> scanraw 0 1 2\r\n{" + rec(4096) + rec(3000) + kEndGroup + "ch> ");
   }
   EXPECT_EQ(test_support::read_file(record_file), "info\rscanraw 0 1 2\r");
 
