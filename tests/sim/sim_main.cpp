@@ -35,17 +35,90 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
 #include "sim/simulated_analyser.hpp"
 
 namespace {
+
+using sparvik::sim::SimConfig;
+
+// The member a flag sets; its type says whether a value follows the flag and what kind.
+using Member =
+    std::variant<bool SimConfig::*, std::size_t SimConfig::*,
+                 std::optional<std::size_t> SimConfig::*, std::chrono::milliseconds SimConfig::*,
+                 std::string SimConfig::*, std::optional<std::string> SimConfig::*>;
+
+struct Flag {
+  std::string_view name;
+  Member member;
+};
+
+const Flag kFlags[] = {
+    {"--record", &SimConfig::record_file},
+    {"--banner", &SimConfig::banner},
+    {"--silent", &SimConfig::silent},
+    {"--empty-info", &SimConfig::empty_info},
+    {"--mute-info", &SimConfig::mute_info},
+    {"--corrupt-at", &SimConfig::corrupt_record},
+    {"--no-brace", &SimConfig::omit_brace},
+    {"--hangup", &SimConfig::hang_up_after_scanraw},
+    {"--records", &SimConfig::record_count},
+    {"--chunk", &SimConfig::chunk_size},
+    {"--split-prompt", &SimConfig::split_prompt},
+    {"--delay", &SimConfig::command_delay},
+    {"--scan-ms", &SimConfig::scan_duration},
+    {"--hangup-after", &SimConfig::hang_up_after_replies},
+    {"--cut-at", &SimConfig::scanraw_hang_up_at},
+    {"--stall-at", &SimConfig::scanraw_stall_at},
+    {"--flood-after", &SimConfig::flood_after},
+    {"--block-ms", &SimConfig::scanraw_block_pause},
+    {"--line-end-after-scanraw", &SimConfig::line_end_after_scanraw},
+    {"--no-prompt-after-scanraw", &SimConfig::no_prompt_after_scanraw},
+};
+
+std::optional<std::size_t> parse_count(const char* text) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  char* end = nullptr;
+  const std::size_t n = std::strtoull(text, &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return n;
+}
+
+// Sets `member` from the flag's value (none for a bool); false when the value is missing or bad.
+bool set(SimConfig& config, const Member& member, const char* value) {
+  return std::visit(
+      [&](auto field) {
+        auto& target = config.*field;
+        using T = std::remove_reference_t<decltype(target)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          target = true;
+          return true;
+        } else if constexpr (std::is_same_v<T, std::string> ||
+                             std::is_same_v<T, std::optional<std::string>>) {
+          if (value == nullptr) return false;
+          target = value;
+          return true;
+        } else {
+          const auto n = parse_count(value);
+          if (!n) return false;
+          target = T(*n);
+          return true;
+        }
+      },
+      member);
+}
 
 int usage(std::string_view why) {
   std::cerr << "sparvik_sim: " << why << "\n(see the comment at the top of sim_main.cpp)\n";
@@ -66,67 +139,24 @@ bool read_levels(const std::string& path, std::vector<std::uint16_t>& levels) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  sparvik::sim::SimConfig config;
+  SimConfig config;
   std::string link;
   for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-    auto number = [&](std::size_t& out) {
-      const char* text = value();
-      if (!text) return false;
-      char* end = nullptr;
-      out = std::strtoull(text, &end, 10);
-      return *text != '\0' && *end == '\0';
-    };
-    std::size_t n = 0;
-    if (arg == "--banner")
-      config.banner = true;
-    else if (arg == "--silent")
-      config.silent = true;
-    else if (arg == "--empty-info")
-      config.empty_info = true;
-    else if (arg == "--mute-info")
-      config.mute_info = true;
-    else if (arg == "--no-brace")
-      config.omit_brace = true;
-    else if (arg == "--hangup")
-      config.hang_up_after_scanraw = true;
-    else if (arg == "--split-prompt")
-      config.split_prompt = true;
-    else if (arg == "--line-end-after-scanraw")
-      config.line_end_after_scanraw = true;
-    else if (arg == "--no-prompt-after-scanraw")
-      config.no_prompt_after_scanraw = true;
-    else if (arg == "--block-ms" && number(n))
-      config.scanraw_block_pause = std::chrono::milliseconds(n);
-    else if (arg == "--corrupt-at" && number(n))
-      config.corrupt_record = n;
-    else if (arg == "--records" && number(n))
-      config.record_count = n;
-    else if (arg == "--chunk" && number(n))
-      config.chunk_size = n;
-    else if (arg == "--delay" && number(n))
-      config.command_delay = std::chrono::milliseconds(n);
-    else if (arg == "--scan-ms" && number(n))
-      config.scan_duration = std::chrono::milliseconds(n);
-    else if (arg == "--hangup-after" && number(n))
-      config.hang_up_after_replies = n;
-    else if (arg == "--cut-at" && number(n))
-      config.scanraw_hang_up_at = n;
-    else if (arg == "--stall-at" && number(n))
-      config.scanraw_stall_at = n;
-    else if (arg == "--flood-after" && value())
-      config.flood_after = argv[i];
-    else if (arg == "--link" && value())
-      link = argv[i];
-    else if (arg == "--record" && value())
-      config.record_file = argv[i];
-    else if (arg == "--levels-file") {
-      const char* path = value();
-      if (!path || !read_levels(path, config.levels)) return usage("unreadable levels file");
-    } else {
+    const std::string_view arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (arg == "--link" && value) {
+      link = argv[++i];
+      continue;
+    }
+    if (arg == "--levels-file") {
+      if (!value || !read_levels(argv[++i], config.levels)) return usage("unreadable levels file");
+      continue;
+    }
+    const auto flag = std::ranges::find(kFlags, arg, &Flag::name);
+    if (flag == std::end(kFlags) || !set(config, flag->member, value)) {
       return usage(std::string("bad argument ") + std::string(arg));
     }
+    if (!std::holds_alternative<bool SimConfig::*>(flag->member)) ++i;
   }
 
   // Block the stop signals before the serving thread exists, so only sigwait() sees them.
