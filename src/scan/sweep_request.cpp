@@ -22,9 +22,15 @@ std::expected<std::string_view, SparvikError> input_range(std::uint64_t start, s
 }
 
 std::expected<void, SparvikError> check_points(std::uint64_t points) {
-  if (points >= kMinPoints && points <= kMaxPoints) return {};
-  return std::unexpected(SparvikError::BadScanFrequencies(fmt::format(
-      "Number of points must be between {} and {}, got {}", kMinPoints, kMaxPoints, points)));
+  if (points < kMinPoints) {
+    return std::unexpected(SparvikError::BadScanFrequencies(
+        fmt::format("Number of points must be at least {}, got {}", kMinPoints, points)));
+  }
+  if (points > kMaxPoints) {
+    return std::unexpected(SparvikError::BadScanFrequencies(fmt::format(
+        "Number of points {} is more than can be swept ({} at most)", points, kMaxPoints)));
+  }
+  return {};
 }
 
 }  // namespace sparvik::scan

@@ -132,7 +132,7 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
   }
   wait_sync(kSettle);
 
-  // check_points keeps this far from overflowing.
+  // check_points keeps this from overflowing.
   const std::uint64_t expected = 3 * sweep.points + 6;
   const std::vector<std::uint8_t> reply = read_scanraw(port, expected, sweep.progress);
   auto decoded = decode_scanraw(reply, sweep.start, sweep.stop, sweep.points, csv_directory);

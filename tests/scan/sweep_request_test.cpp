@@ -46,15 +46,38 @@ TEST(InputRange, PicksLowOrHighOrRefuses) {
   }
 }
 
-TEST(CheckPoints, AcceptsTwoToTheScreensMaximum) {
-  for (std::uint64_t points : {2u, 101u, 1'000'001u}) EXPECT_TRUE(check_points(points)) << points;
-  const std::uint64_t refused[] = {0, 1, 1'000'002, std::numeric_limits<std::uint64_t>::max()};
-  for (std::uint64_t points : refused) {
-    const auto checked = check_points(points);
-    ASSERT_FALSE(checked.has_value()) << points;
-    EXPECT_EQ(checked.error().kind(), SparvikError::Kind::BadScanFrequencies);
-    EXPECT_EQ(testing::text_of(checked.error()),
-              "Number of points must be between 2 and 1000001, got " + std::to_string(points));
+TEST(CheckPoints, RefusesOnlyWhatCannotBeSwept) {
+  constexpr std::uint64_t kLargest = 576'460'752'303'423'487;  // the point list's max_size()
+  const struct {
+    std::uint64_t points;
+    std::string refusal;  // empty: accepted
+  } cases[] = {
+      {0, "Number of points must be at least 2, got 0"},
+      {1, "Number of points must be at least 2, got 1"},
+      {2, ""},
+      {1'000'001, ""},  // the screens' maximum
+      {2'000'000, ""},  // only a settings file brings more
+      {kLargest, ""},
+      {kLargest + 1,
+       "Number of points 576460752303423488 is more than can be swept (576460752303423487 at "
+       "most)"},
+      {6'148'914'691'236'517'205,  // 3 × points + 6 would wrap round
+       "Number of points 6148914691236517205 is more than can be swept (576460752303423487 at "
+       "most)"},
+      {std::numeric_limits<std::uint64_t>::max(),
+       "Number of points 18446744073709551615 is more than can be swept (576460752303423487 at "
+       "most)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.points);
+    const auto checked = check_points(c.points);
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(checked.has_value());
+    } else {
+      ASSERT_FALSE(checked.has_value());
+      EXPECT_EQ(checked.error().kind(), SparvikError::Kind::BadScanFrequencies);
+      EXPECT_EQ(testing::text_of(checked.error()), c.refusal);
+    }
   }
 }
 

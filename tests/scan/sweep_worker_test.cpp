@@ -265,9 +265,9 @@ TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
       {100 * MHz, 500 * MHz, 11,
        R"x(BadScanFrequencies("Scan frequencies must either be in range (0MHz-240MHz) or (240MHz-960MHz)"))x"},
       {100 * MHz, 200 * MHz, 1,
-       R"(BadScanFrequencies("Number of points must be between 2 and 1000001, got 1"))"},
+       R"(BadScanFrequencies("Number of points must be at least 2, got 1"))"},
       {100 * MHz, 200 * MHz, 6'148'914'691'236'517'205,  // 3 × points + 6 would wrap round
-       R"(BadScanFrequencies("Number of points must be between 2 and 1000001, got 6148914691236517205"))"},
+       R"x(BadScanFrequencies("Number of points 6148914691236517205 is more than can be swept (576460752303423487 at most)"))x"},
   };
   auto analyser = sim::SimulatedAnalyser::start({});
   for (const auto& c : cases) {
@@ -290,6 +290,20 @@ TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
         "An error occured during thread exec: The given scan frequencies are inccorect ("));
     EXPECT_EQ(sweep.records[1].message, "Error: Some(ScanError(" + c.error + "))");
   }
+}
+
+// Only a settings file brings a count past the screens' maximum; the analyser takes any.
+TEST(RunSweep, AsksTheAnalyserForMorePointsThanTheScreensOffer) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.record_count = 5;  // its reply then ends early, which keeps the test short
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 2'000'000);
+  const Sweep sweep = run(info, dir, analyser.get());
+  EXPECT_NE(sweep.received.find("\rscanraw 100000000 200000000 2000000\r"), std::string::npos);
+  EXPECT_EQ(stored_error(info),
+            R"(Some(ScanError(ParseEnd("expected 2000000 points, received 5"))))");
 }
 
 TEST(RunSweep, KeepsAnErrorAlreadyStored) {
