@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/log/log.hpp"
+#include "platform/serial/serial_port.hpp"
 #include "scan/command_channel.hpp"
 #include "scan/error_payload.hpp"
 #include "scan/scanraw_reader.hpp"
@@ -343,6 +344,20 @@ TEST(RunSweep, MissingPortStoresPortConnectionAtOnceReplacingAnyError) {
   }
   EXPECT_LT(set_error_at, exit_at);
   EXPECT_EQ(info.get_scan_message(), "Opening connection");
+}
+
+TEST(RunSweep, PortHeldByAnotherSweepFailsWithPortConnectionAndSendsNothing) {
+  auto analyser = sim::SimulatedAnalyser::start({});
+  auto holder = serial::open_port(analyser->port_path(), {});
+  ASSERT_TRUE(holder.has_value()) << holder.error().debug();
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  const Sweep sweep = run(info, dir, analyser.get());
+  EXPECT_EQ(stored_error(info),
+            "Some(ScanError(PortConnection(Error { kind: Io(Other), description: \"The port is "
+            "in use by another program\" })))");
+  EXPECT_EQ(sweep.received, "");
+  EXPECT_TRUE(dir.file_names().empty());
 }
 
 TEST(RunSweep, SilentAnalyserFailsWithNoVersionFoundAfterAllSixCommands) {

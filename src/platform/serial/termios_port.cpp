@@ -2,6 +2,8 @@
 // poll()-based time-outs.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,6 +26,21 @@ SerialError open_error(int err) {
   if (err == ENOENT || err == ENODEV || err == ENXIO) kind = SerialErrorKind::NoDevice;
   if (err == EINVAL) kind = SerialErrorKind::InvalidInput;
   return SerialError{kind, std::strerror(err), err};
+}
+
+SerialError in_use() {
+  return SerialError{SerialErrorKind::Io, "The port is in use by another program", EBUSY};
+}
+
+// The port is this program's alone while it is open: a second program on the line would take
+// half of every reply. The lock, which other serial tools on Linux look for, is taken before the
+// line is touched; the exclusive mode, which refuses any later open of the device except to the
+// superuser, once it is set up, and the port clears it again when it closes (a pseudo-terminal
+// outlives its opener).
+std::expected<void, SerialError> lock_line(int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
+  const int err = errno;
+  return std::unexpected(err == EWOULDBLOCK ? in_use() : open_error(err));
 }
 
 std::optional<speed_t> standard_speed(std::uint32_t rate) {
@@ -89,6 +106,9 @@ class TermiosPort final : public Port {
  public:
   TermiosPort(io::UniqueFd fd, std::chrono::milliseconds timeout)
       : fd_(std::move(fd)), timeout_(timeout) {}
+  ~TermiosPort() override { ::ioctl(fd_.get(), TIOCNXCL); }
+  TermiosPort(const TermiosPort&) = delete;
+  TermiosPort& operator=(const TermiosPort&) = delete;
 
   std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer) override {
     if (buffer.empty()) return 0;
@@ -149,7 +169,8 @@ std::expected<std::unique_ptr<Port>, SerialError> open_port(std::string_view nam
   // Non-blocking so that neither the open (waiting for carrier) nor any later call can hang:
   // every wait is a poll() with the port's time-out.
   io::UniqueFd fd(::open(std::string(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.valid()) return std::unexpected(open_error(errno));
+  if (!fd.valid()) return std::unexpected(errno == EBUSY ? in_use() : open_error(errno));
+  if (auto locked = lock_line(fd.get()); !locked) return std::unexpected(locked.error());
 
   termios tio{};
   if (::tcgetattr(fd.get(), &tio) != 0) return std::unexpected(open_error(errno));
@@ -173,6 +194,7 @@ std::expected<std::unique_ptr<Port>, SerialError> open_port(std::string_view nam
       return std::unexpected(open_error(err));
     }
   }
+  if (::ioctl(fd.get(), TIOCEXCL) != 0) return std::unexpected(open_error(errno));
   return std::make_unique<TermiosPort>(std::move(fd), settings.timeout);
 }
 

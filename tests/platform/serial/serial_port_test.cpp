@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -41,12 +43,12 @@ class EveryRate : public testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(EveryRate, OpensAtTheRateAndTalks) {
   auto sim = sim::SimulatedAnalyser::start();
-  auto port = open_or_fail(sim->port_path(), {.baudrate = GetParam()});
-  ASSERT_TRUE(port);
-
-  // The line really carries the rate: ask the kernel through a descriptor of our own.
+  // The line really carries the rate: ask the kernel through a descriptor of our own, opened
+  // first since the port refuses later opens.
   int probe = ::open(sim->port_path().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(probe, 0);
+  auto port = open_or_fail(sim->port_path(), {.baudrate = GetParam()});
+  ASSERT_TRUE(port);
   auto rate = detail::read_line_rate(probe);
   ::close(probe);
   ASSERT_TRUE(rate.has_value());
@@ -94,6 +96,43 @@ TEST(OpenPort, ZeroRateIsRefused) {
   auto port = open_port(sim->port_path(), {.baudrate = 0});
   ASSERT_FALSE(port.has_value());
   EXPECT_EQ(port.error().kind, SerialErrorKind::InvalidInput);
+}
+
+TEST(OpenPort, IsRefusedWhileAnotherHoldsTheLine) {
+  auto sim = sim::SimulatedAnalyser::start();
+  const auto expect_in_use = [&] {
+    auto second = open_port(sim->port_path(), {});
+    ASSERT_FALSE(second.has_value());
+    EXPECT_EQ(second.error().debug(),
+              "Error { kind: Io(Other), description: \"The port is in use by another "
+              "program\" }");
+  };
+  // The superuser may open a device in exclusive mode, so the mode is read, not tried.
+  int probe = ::open(sim->port_path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  const auto exclusive = [&] {
+    int on = -1;
+    EXPECT_EQ(::ioctl(probe, TIOCGEXCL, &on), 0);
+    return on;
+  };
+  {
+    auto first = open_or_fail(sim->port_path());
+    ASSERT_TRUE(first);
+    EXPECT_EQ(exclusive(), 1);
+    expect_in_use();
+  }
+  EXPECT_EQ(exclusive(), 0);
+  ::close(probe);
+  {
+    // Another serial tool's lock, on a descriptor of its own.
+    int other = ::open(sim->port_path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    expect_in_use();
+    ::close(other);
+  }
+  // Closing the port gives the line back.
+  EXPECT_TRUE(open_or_fail(sim->port_path()));
 }
 
 TEST(OpenPort, KeepsInputThatWasPendingBeforeTheOpen) {
