@@ -2,16 +2,21 @@
 // reading and writing "config.toml" is reported.
 #include "structs/saved_config.hpp"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +33,13 @@ constexpr std::uint64_t largest_toml_integer = 9223372036854775807u;
 
 SavedConfig com3() {
   return {"COM3", 115200, 240, 960, 10001, 1};
+}
+
+// The error number an error carries, or -1 when it carries no input/output error.
+template <class Error>
+int error_number(const Error& error) {
+  const auto* io = error.template payload<IoError>();
+  return io != nullptr ? io->code : -1;
 }
 
 const char* const com3_text =
@@ -212,14 +224,17 @@ TEST(SavedConfigText, RejectsEveryRuleBreak) {
   }
 }
 
-// A directory of its own for each test.
+// A directory of its own for each test, and the usual umask, which new files' modes depend on.
 class SavedConfigFile : public ::testing::Test {
  protected:
+  ~SavedConfigFile() override { ::umask(previous_mask_); }
+
   fs::path file(std::string_view name = "config.toml") const { return dir_.path() / name; }
   void put(const fs::path& path, std::string_view bytes) const {
     std::ofstream(path, std::ios::binary) << bytes;
   }
 
+  const mode_t previous_mask_ = ::umask(022);
   test_support::TempDir dir_{"sparvik-structs"};
 };
 
@@ -253,7 +268,7 @@ TEST_F(SavedConfigFile, ReadFailuresAreReportedByKind) {
   const auto directory = read_config(dir_.path());
   ASSERT_FALSE(directory);
   ASSERT_EQ(directory.error().kind(), SparvikError::Kind::OpenOutput);
-  EXPECT_EQ(directory.error().payload<IoError>()->code, EISDIR);
+  EXPECT_EQ(error_number(directory.error()), EISDIR);
 
   put(file(), "port = \"COM\xE9\"\n");
   const auto latin1 = read_config(file());
@@ -309,34 +324,212 @@ TEST_F(SavedConfigFile, WriteThatFailsMidwayLeavesTheOldFile) {
 
   ASSERT_FALSE(written);
   ASSERT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
-  EXPECT_EQ(written.error().payload<IoError>()->code, EFBIG);
+  EXPECT_EQ(error_number(written.error()), EFBIG);
   EXPECT_EQ(test_support::read_file(file()), old_text);
   EXPECT_EQ(dir_.file_names(), std::vector<std::string>{"config.toml"});
 }
 
-TEST_F(SavedConfigFile, NewFileHasTheUsualModeAndReplacesALinkNotItsTarget) {
-  const mode_t previous_mask = ::umask(022);
-  put(file("elsewhere.toml"), "old");
-  fs::create_symlink("elsewhere.toml", file());
+TEST_F(SavedConfigFile, NewFileHasTheUsualMode) {
   const auto written = write_config(com3(), file());
-  ::umask(previous_mask);
   ASSERT_TRUE(written) << written.error().debug();
-  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file())));
   EXPECT_EQ(test_support::read_file(file()), com3_text);
-  EXPECT_EQ(test_support::read_file(file("elsewhere.toml")), "old");
   EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                 fs::perms::others_read);
 }
 
-TEST_F(SavedConfigFile, FifoInItsPlaceIsNeitherWrittenNorReplaced) {
-  ASSERT_EQ(::mkfifo(file().c_str(), 0644), 0);
-  const auto written = write_config(com3(), file());
-  ASSERT_FALSE(written);
-  EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
-  EXPECT_TRUE(fs::is_fifo(file()));
-  EXPECT_EQ(dir_.file_names(), std::vector<std::string>{"config.toml"});
+// As editors do: the new file keeps the old one's mode, and its owner where this process may give
+// it one (root may; others keep their own files anyway).
+TEST_F(SavedConfigFile, ReplacementKeepsTheModeAndOwnerOfTheOldFile) {
+  const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+  const gid_t group = ::geteuid() == 0 ? 65534 : ::getegid();
+  for (const mode_t mode : {0600u, 0640u, 0660u, 0666u}) {
+    SCOPED_TRACE(mode);
+    put(file(), "old");
+    ASSERT_EQ(::chmod(file().c_str(), mode), 0);
+    ASSERT_EQ(::chown(file().c_str(), owner, group), 0);
+    const auto written = write_config(com3(), file());
+    ASSERT_TRUE(written) << written.error().debug();
+    EXPECT_EQ(test_support::read_file(file()), com3_text);
+    struct stat after {};
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, mode);
+    EXPECT_EQ(after.st_uid, owner);
+    EXPECT_EQ(after.st_gid, group);
+  }
 }
+
+// Every path below the test directory, relative to it, in name order.
+std::vector<std::string> tree_of(const fs::path& root) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    found.push_back(entry.path().lexically_relative(root).string());
+  }
+  std::ranges::sort(found);
+  return found;
+}
+
+TEST_F(SavedConfigFile, LinkStaysALinkAndItsTargetIsRewritten) {
+  fs::create_directory(file("sub"));
+  const struct {
+    const char* name;
+    std::vector<std::pair<const char*, fs::path>> links;  // name, target as written in the link
+    const char* target;                                   // where the text is to land
+    bool target_exists;
+  } cases[] = {
+      {"relative target beside it", {{"config.toml", "elsewhere.toml"}}, "elsewhere.toml", true},
+      {"relative target below it", {{"config.toml", "sub/target.toml"}}, "sub/target.toml", true},
+      {"absolute target", {{"config.toml", file("sub/target.toml")}}, "sub/target.toml", true},
+      {"chain, each hop read from its own directory",
+       {{"config.toml", "sub/hop"}, {"sub/hop", "target.toml"}},
+       "sub/target.toml",
+       true},
+      {"dangling link", {{"config.toml", "sub/new.toml"}}, "sub/new.toml", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const auto& entry : fs::directory_iterator(file("sub"))) fs::remove(entry.path());
+    fs::remove(file("elsewhere.toml"));
+    for (const auto& [name, target] : c.links) fs::create_symlink(target, file(name));
+    if (c.target_exists) put(file(c.target), "old");
+    auto expected_tree = tree_of(dir_.path());
+    if (!c.target_exists) {
+      expected_tree.push_back(c.target);
+      std::ranges::sort(expected_tree);
+    }
+
+    const auto written = write_config(com3(), file());
+    ASSERT_TRUE(written) << written.error().debug();
+    for (const auto& [name, target] : c.links) {
+      ASSERT_TRUE(fs::is_symlink(file(name))) << name;
+      EXPECT_EQ(fs::read_symlink(file(name)), target);
+    }
+    EXPECT_EQ(test_support::read_file(file(c.target)), com3_text);
+    EXPECT_EQ(tree_of(dir_.path()), expected_tree);
+    for (const auto& [name, target] : c.links) fs::remove(file(name));
+  }
+}
+
+TEST_F(SavedConfigFile, FifoInItsPlaceIsNeitherWrittenNorReplaced) {
+  for (const bool behind_link : {false, true}) {
+    SCOPED_TRACE(behind_link ? "behind a link" : "in its place");
+    const fs::path fifo = file(behind_link ? "pipe" : "config.toml");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    if (behind_link) fs::create_symlink("pipe", file());
+    const auto written = write_config(com3(), file());
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(fs::is_symlink(file()), behind_link);
+    const std::vector<std::string> expected_names =
+        behind_link ? std::vector<std::string>{"config.toml", "pipe"}
+                    : std::vector<std::string>{"config.toml"};
+    EXPECT_EQ(dir_.file_names(), expected_names);
+    for (const auto& path : dir_.file_paths()) fs::remove(path);
+  }
+}
+
+struct PermissionCase {
+  const char* name;
+  mode_t directory_mode;
+  std::optional<mode_t> file_mode;  // none: no settings file
+  bool owned_by_writer;             // false: another user's file
+  int expected_errno;               // 0: written
+  friend void PrintTo(const PermissionCase& c, std::ostream* out) { *out << c.name; }
+};
+
+// write_config run in a child process by a user whom file permissions bind: this user, or when
+// this one is root (which may write anything) uid and gid 65534 ("nobody"). The test directory
+// and the settings file are set up as the case says, owned by the writer unless the case says not.
+class SavedConfigPermissions : public SavedConfigFile,
+                               public ::testing::WithParamInterface<PermissionCase> {
+ protected:
+  static constexpr uid_t nobody = 65534;
+  // Exit statuses of the child besides an error number.
+  static constexpr int written_ok = 0;
+  static constexpr int other_failure = 250;  // not KeyPress, or no error number
+  static constexpr int no_bound_user = 251;  // could not become a user permissions bind
+
+  void TearDown() override { fs::permissions(dir_.path(), fs::perms::owner_all); }
+
+  int write_as_bound_user() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      // The child only takes its user and calls write_config; the outcome goes back through its
+      // exit status, never through test assertions.
+      if (::geteuid() == 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
+        ::_exit(no_bound_user);
+      }
+      if (::access(probe_.path().c_str(), W_OK) == 0 || ::access(dir_.path().c_str(), X_OK) != 0) {
+        ::_exit(no_bound_user);
+      }
+      const auto written = write_config(com3(), file());
+      if (written) ::_exit(written_ok);
+      const int code = written.error().kind() == SparvikUIError::Kind::KeyPress
+                           ? error_number(written.error())
+                           : -1;
+      ::_exit(code > 0 && code < other_failure ? code : other_failure);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+      return other_failure;
+    }
+    return WEXITSTATUS(status);
+  }
+
+  // Read-only for everyone: a writer that can still write into it is bound by no permission.
+  test_support::TempDir probe_{"sparvik-probe"};
+};
+
+TEST_P(SavedConfigPermissions, DecideWhetherAndHowItIsRewritten) {
+  const PermissionCase& c = GetParam();
+  const bool root = ::geteuid() == 0;
+  if (!c.owned_by_writer && !root) GTEST_SKIP() << "only root can make another user's file";
+  const std::string old_text = with_line("points", "points = 77");
+  struct stat before {};
+  if (c.file_mode) {
+    put(file(), old_text);
+    ASSERT_EQ(::chmod(file().c_str(), *c.file_mode), 0);
+    if (root && c.owned_by_writer) {
+      ASSERT_EQ(::chown(file().c_str(), nobody, nobody), 0);
+    }
+    ASSERT_EQ(::stat(file().c_str(), &before), 0);
+  }
+  ASSERT_EQ(::chmod(probe_.path().c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), c.directory_mode), 0);
+
+  const int outcome = write_as_bound_user();
+  if (outcome == no_bound_user) {
+    GTEST_SKIP() << "cannot run as a user whom file permissions bind (uid 65534 from root)";
+  }
+  EXPECT_EQ(outcome, c.expected_errno) << (outcome < other_failure ? std::strerror(outcome) : "");
+  const bool present = c.file_mode || c.expected_errno == 0;
+  if (present) {
+    EXPECT_EQ(test_support::read_file(file()), c.expected_errno == 0 ? com3_text : old_text);
+  }
+  if (c.file_mode) {
+    struct stat after {};
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+  }
+  // Nothing left beside it, and no file made where none was written.
+  EXPECT_EQ(dir_.file_names(),
+            present ? std::vector<std::string>{"config.toml"} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SavedConfigFile, SavedConfigPermissions,
+    ::testing::Values(
+        PermissionCase{"ReadOnlyFileInWritableDirectory", 0777, 0444, true, EACCES},
+        PermissionCase{"AnotherUsersFileInWritableDirectory", 0777, 0644, false, EACCES},
+        PermissionCase{"ReadOnlyFileInReadOnlyDirectory", 0555, 0444, true, EACCES},
+        PermissionCase{"WritableFileInReadOnlyDirectoryIsRewrittenInPlace", 0555, 0600, true, 0},
+        PermissionCase{"MissingFileInReadOnlyDirectory", 0555, std::nullopt, true, EACCES},
+        PermissionCase{"PrivateFileInWritableDirectoryIsReplaced", 0777, 0600, true, 0}),
+    [](const auto& test_case) { return std::string(test_case.param.name); });
 
 // Whatever stands in the place of the settings file, reading returns at once with an error (and
 // start-up goes on with its defaults): nothing blocks, nothing is read past the size limit, and
