@@ -528,7 +528,10 @@ INSTANTIATE_TEST_SUITE_P(
         PermissionCase{"ReadOnlyFileInReadOnlyDirectory", 0555, 0444, true, EACCES},
         PermissionCase{"WritableFileInReadOnlyDirectoryIsRewrittenInPlace", 0555, 0600, true, 0},
         PermissionCase{"MissingFileInReadOnlyDirectory", 0555, std::nullopt, true, EACCES},
-        PermissionCase{"PrivateFileInWritableDirectoryIsReplaced", 0777, 0600, true, 0}),
+        PermissionCase{"PrivateFileInWritableDirectoryIsReplaced", 0777, 0600, true, 0},
+        // A sticky directory takes the new file but refuses its rename over another user's.
+        PermissionCase{"AnotherUsersWritableFileInStickyDirectoryIsRewrittenInPlace", 01777, 0666,
+                       false, 0}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
 // Whatever stands in the place of the settings file, reading returns at once with an error (and
