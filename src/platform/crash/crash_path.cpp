@@ -7,10 +7,10 @@
 #include <array>
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 
 #include "platform/crash/crash.hpp"
 #include "platform/crash/signal_safe_text.hpp"
+#include "platform/signals/die_by_signal.hpp"
 
 namespace sparvik {
 namespace crash_detail {
@@ -35,7 +35,7 @@ Claim claim_crash() noexcept {
   pid_t owner = 0;
   if (reporting_thread.compare_exchange_strong(owner, self)) return Claim::First;
   if (owner == self) {
-    if (crashes_while_reporting.fetch_add(1) > 0) die_by_signal(SIGABRT);
+    if (crashes_while_reporting.fetch_add(1) > 0) signals::die_by_signal(SIGABRT);
     return Claim::Again;
   }
   for (;;) ::pause();  // the reporting thread ends the process
@@ -66,30 +66,16 @@ void write_crash_report(std::string_view message, const char* file, unsigned lin
   ::backtrace_symbols_fd(frames, depth, STDERR_FILENO);
 }
 
-void die_by_signal(int signal) noexcept {
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(signal, &action, nullptr);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, signal);
-  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-  if (signal == SIGABRT) std::abort();
-  ::raise(signal);
-  ::_exit(128 + signal);  // only if the signal's default action does not end the process
-}
-
 void crash(std::string_view message, const char* file, unsigned line, int signal) noexcept {
   if (claim_crash() == Claim::Again) {
     // The hooks cannot be trusted any more: report this crash as it is and go.
     best_effort_signal_safe_write(STDERR_FILENO, "crashed again while handling a crash\n");
     write_crash_report(message, file, line);
-    die_by_signal(signal);
+    signals::die_by_signal(signal);
   }
   run_crash_hooks();
   write_crash_report(message, file, line);
-  die_by_signal(signal);
+  signals::die_by_signal(signal);
 }
 
 }  // namespace crash_detail

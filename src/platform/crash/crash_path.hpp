@@ -18,9 +18,6 @@ void run_crash_hooks() noexcept;
 // The report on standard error. `file` is null when the place of the crash is not known.
 void write_crash_report(std::string_view message, const char* file, unsigned line) noexcept;
 
-// Ends the process by `signal` with its default action (SIGABRT: std::abort).
-[[noreturn]] void die_by_signal(int signal) noexcept;
-
 // The whole path: claim, hooks, report, death.
 [[noreturn]] void crash(std::string_view message, const char* file, unsigned line,
                         int signal) noexcept;
