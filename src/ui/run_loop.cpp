@@ -1,5 +1,6 @@
 // AppInfo::run: the main thread's loop of draw, wait for an event, act on a key press. Failures of
-// the key actions are shown on the error screen; only the terminal's own failures end the loop.
+// the key actions are shown on the error screen; only the terminal's own failures end the loop
+// early. A stop asked for from outside ends it as the quit key does.
 #include <chrono>
 #include <optional>
 #include <source_location>
@@ -99,6 +100,12 @@ std::expected<void, Report> AppInfo::run(term::Terminal& terminal) {
     if (!drawn) return std::unexpected(report_from(drawn.error()));
 
     auto ready = terminal.poll(poll_timeout);
+    // Before the poll's outcome: a hang-up's SIGHUP comes with a terminal that fails, and the stop
+    // is what ends the run. The event that woke the poll, if any, is not acted on.
+    if (stop_requested()) {
+      exit = true;
+      return {};
+    }
     if (!ready) return std::unexpected(report_from(ready.error()));
     if (!*ready) continue;
 

@@ -96,6 +96,9 @@ enum class MoveDirection : std::uint8_t { Left, Right };
 // Starts the sweep worker with the filled record and its second copy.
 using SweepStarter = std::function<void(ConnectionInfo sweep, ConnectionInfo report)>;
 
+// Whether a stop was asked for from outside the program (a signal, in the real program).
+using StopQuery = std::function<bool()>;
+
 struct AppInfo {
   BaudRateList baudrate_list;
   PortList port_list;
@@ -119,6 +122,9 @@ struct AppInfo {
   // the real worker start, which lies above this layer; tests hand in their own.
   SweepStarter start_worker;
   std::filesystem::path config_path{config_file_name};
+  // Asked on every pass of the run loop; a yes ends it as the quit key does. Start-up hands in
+  // the signal unit's, which lies in a platform layer this one does not link.
+  StopQuery stop_requested = [] { return false; };
 
   // Start-up state from the enumerated ports and the settings restored from "config.toml".
   static AppInfo build(std::vector<std::string> port_names, std::optional<SavedConfig> saved);
@@ -140,8 +146,8 @@ struct AppInfo {
   void render_footer(widgets::Frame& frame, widgets::Rect area);
 
   // The run loop: draws, waits up to 16 ms for an event and acts on key presses until the quit
-  // flag is set. Only failures of the terminal itself (or an error with nowhere to be stored)
-  // end it early.
+  // flag is set or a stop is asked for. Only failures of the terminal itself (or an error with
+  // nowhere to be stored) end it early.
   std::expected<void, Report> run(term::Terminal& terminal);
 };
 

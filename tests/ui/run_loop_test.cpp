@@ -156,6 +156,44 @@ TEST(RunLoopQuit, QAndEscEndTheLoopOnEveryScreenRightAfterTheirEvent) {
   }
 }
 
+// A stop asked for from outside (a signal) ends the run as q does: on every screen, at the pass
+// that sees it, with the event that woke the poll left unread, and also while no event comes.
+TEST(RunLoopQuit, ANotedStopEndsTheLoopOnEveryScreenAsQDoes) {
+  for (const MenuState menu : all_screens) {
+    SCOPED_TRACE(::testing::Message() << "screen " << int(menu));
+    Harness with_q;
+    with_q.go_to(menu);
+    with_q.push({ch(U'q')});
+    ASSERT_TRUE(with_q.run());
+
+    Harness h;
+    h.go_to(menu);
+    // Neither may be read; q only ends a loop that missed the stop.
+    h.push({key(KeyCode::Enter), ch(U'q')});
+    h.app.stop_requested = [] { return true; };
+    EXPECT_TRUE(h.run());
+    EXPECT_EQ(h.snapshot(), with_q.snapshot());
+    EXPECT_EQ(h.backend.queued_events(), 2u);
+    EXPECT_EQ(h.backend.poll_calls(), 1u);
+  }
+
+  // Noted while the loop waits in vain: the next pass ends it. q, typed two idle passes later,
+  // would end it too but late.
+  Harness h;
+  h.go_to(MenuState::ScanSetup);
+  bool noted = false;
+  std::size_t idle_passes = 0;
+  h.app.stop_requested = [&] { return noted; };
+  h.backend.set_idle_handler([&](term::TestBackend& backend) {
+    ++idle_passes;
+    noted = true;
+    if (idle_passes == 3) backend.push_char(U'q');
+  });
+  EXPECT_TRUE(h.run());
+  EXPECT_TRUE(h.app.exit);
+  EXPECT_EQ(idle_passes, 1u);
+}
+
 struct KeyCase {
   const char* name;
   MenuState screen;
