@@ -12,6 +12,7 @@
 #include "platform/crash/crash.hpp"
 #include "platform/log/log.hpp"
 #include "platform/serial/serial_port.hpp"
+#include "platform/signals/stop_signals.hpp"
 #include "platform/terminal/ncurses_backend.hpp"
 #include "platform/terminal/terminal.hpp"
 #include "structs/saved_config.hpp"
@@ -31,6 +32,11 @@ std::expected<void, SparvikError> run_program(std::string_view program_name) {
 
   if (auto hooks = install_report_hooks(); !hooks) {
     return std::unexpected(SparvikError::TUIInitialization(std::move(hooks.error())));
+  }
+  // Before curses starts: it puts an exit of its own on SIGINT and SIGTERM where it finds the
+  // default action, and that exit skips the teardown below.
+  if (auto noted = signals::note_stop_signals(); !noted) {
+    return std::unexpected(SparvikError::TUIInitialization(std::move(noted.error())));
   }
 
   // The back end puts the terminal's restore in front of the crash hooks before it touches the
@@ -59,6 +65,7 @@ std::expected<void, SparvikError> run_program(std::string_view program_name) {
 
   std::optional<AppInfo> app = AppInfo::build(std::move(*ports), std::move(saved));
   app->start_worker = spawn_sweep_worker;
+  app->stop_requested = signals::stop_requested;
   auto ran = app->run(*terminal);
 
   terminal.reset();  // shows the cursor again
@@ -66,6 +73,9 @@ std::expected<void, SparvikError> run_program(std::string_view program_name) {
   term::restore();
   std::expected<void, SparvikError> outcome;
   if (!ran) outcome = std::unexpected(SparvikError::TUIRuntimeError(std::move(ran.error())));
+  if (auto stop = signals::stop_signal()) {
+    SPARVIK_LOG(log::Level::Info, log::Origin("info", "sparvik"), "Stopped by {}", stop->name);
+  }
   logger.reset();  // writes out the buffered lines; later records of a worker are dropped
   return outcome;
 }

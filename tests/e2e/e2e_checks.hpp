@@ -19,8 +19,10 @@ namespace sparvik::e2e {
     if (auto why = ::sparvik::e2e::ProgramRun::unavailable()) GTEST_SKIP() << *why; \
   } while (0)
 
-// After the program: raw mode off, normal screen, cursor shown.
+// After the program: raw mode off, normal screen, cursor shown, and every setting of the
+// terminal as before the start.
 inline void expect_terminal_restored(ProgramRun& run) {
+  EXPECT_EQ(run.tty_settings_after(), run.tty_settings_before());
   const auto& flags = run.tty_flags();
   for (const char* on : {"icanon", "echo", "isig", "icrnl", "opost"}) {
     EXPECT_TRUE(flags.contains(on)) << on << " is off after the run:\n" << run.final_screen();

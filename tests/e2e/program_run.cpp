@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -80,15 +83,19 @@ void ProgramRun::start(const Launch& launch, int width, int height) {
   }
   for (const auto& command : launch.setup) script += "; " + command;
   script += "; cd " + shell_quote((dir_.path() / launch.working_subdir).string());
+  // The shell's own process id is the program's once it execs.
+  script += "; echo $$ >" + shell_quote((dir_.path() / pid_file).string());
   script += "; exec " + shell_quote(SPARVIK_EXE);
   if (!launch.stderr_on_screen) {
     script += " 2>" + shell_quote((dir_.path() / "stderr.txt").string());
   }
   if (!launch.redirections.empty()) script += " " + launch.redirections;
 
-  const std::string command = "unshare -m --propagation private sh -c " + shell_quote(script) +
-                              "; echo \"EXIT=$?\"; stty -a; echo " + std::string(done_marker) +
-                              "; exec sleep 1000000";
+  const std::string command =
+      "stty -g >" + shell_quote((dir_.path() / tty_before_file).string()) +
+      "; unshare -m --propagation private sh -c " + shell_quote(script) +
+      "; echo \"EXIT=$?\"; stty -g >" + shell_quote((dir_.path() / tty_after_file).string()) +
+      "; stty -a; echo " + std::string(done_marker) + "; exec sleep 1000000";
   pane_ = std::make_unique<TmuxSession>(command, width, height);
 }
 
@@ -112,6 +119,12 @@ std::optional<int> ProgramRun::wait_for_exit(std::chrono::milliseconds timeout) 
     tty_flags_.insert(word);
   }
   return status;
+}
+
+void ProgramRun::send_signal(int signal) const {
+  const std::optional<std::string> pid = read_file(pid_file);
+  ASSERT_TRUE(pid && !pid->empty()) << "the program never started";
+  ASSERT_EQ(::kill(static_cast<pid_t>(std::stol(*pid)), signal), 0) << std::strerror(errno);
 }
 
 std::string ProgramRun::program_stderr() const {

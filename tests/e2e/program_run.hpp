@@ -1,7 +1,8 @@
 // One run of the built program in a tmux pane, inside a private mount namespace that decides which
 // serial ports it finds and lets the simulated analyser answer under /dev/ttyS0. The run has a
 // working directory of its own; after the program ends the pane shows its exit status and the
-// terminal's flags, which the checks read back.
+// terminal's flags, which the checks read back, beside the terminal's settings from before and
+// after in files.
 #pragma once
 
 #include <chrono>
@@ -64,6 +65,13 @@ class ProgramRun {
   std::optional<int> wait_for_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // The terminal's settings after the program, as words of "stty -a" ("icanon", "-echo", ...).
   const std::set<std::string>& tty_flags() const { return tty_flags_; }
+  // The terminal's whole settings ("stty -g") before the program started and after it ended.
+  std::optional<std::string> tty_settings_before() const { return read_file(tty_before_file); }
+  std::optional<std::string> tty_settings_after() const { return read_file(tty_after_file); }
+
+  // Sends `signal` to the running program itself (not the shell around it); fails the test when
+  // the program never started.
+  void send_signal(int signal) const;
   // The pane's screen as it was when the exit was seen.
   const std::string& final_screen() const { return final_screen_; }
 
@@ -73,6 +81,10 @@ class ProgramRun {
   std::string log_text() const;
 
  private:
+  static constexpr std::string_view tty_before_file = "tty-before.txt";
+  static constexpr std::string_view tty_after_file = "tty-after.txt";
+  static constexpr std::string_view pid_file = "program.pid";
+
   test_support::TempDir dir_;
   std::unique_ptr<TmuxSession> pane_;
   std::set<std::string> tty_flags_;
