@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <clocale>
 #include <cstdio>
@@ -21,17 +22,29 @@ enum SessionState : int { Inactive, Active };
 std::atomic<int> state{Inactive};
 SCREEN* screen = nullptr;
 
-// Kept for the crash path, which may run in a signal handler and so cannot ask curses.
-termios saved_termios{};
-bool termios_saved = false;
+// Kept for the crash path, which may run in a signal handler and so cannot ask curses. curses
+// sets up the terminal of standard output; standard input may be another terminal, so its modes
+// are kept too (when both are one terminal, it gets the same modes twice).
+struct SavedModes {
+  int fd;
+  termios modes{};
+  bool saved = false;
+};
+std::array<SavedModes, 2> saved_modes{{{STDOUT_FILENO}, {STDIN_FILENO}}};
 FixedText<512> leave_sequence;
 bool crash_hook_pushed = false;
+
+void put_back_saved_modes() noexcept {
+  for (const SavedModes& s : saved_modes) {
+    if (s.saved) ::tcsetattr(s.fd, TCSANOW, &s.modes);
+  }
+}
 
 void restore_on_crash() noexcept {
   int expected = Active;
   if (!state.compare_exchange_strong(expected, Inactive)) return;
   best_effort_signal_safe_write(STDOUT_FILENO, leave_sequence.view());
-  if (termios_saved) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_termios);
+  put_back_saved_modes();
 }
 
 void append_capability(const char* name) {
@@ -70,10 +83,10 @@ std::expected<void, IoError> open_session() {
     crash_hook_pushed = true;
   }
   if (!::isatty(STDOUT_FILENO)) return std::unexpected(IoError::from_errno());
-  if (::tcgetattr(STDIN_FILENO, &saved_termios) != 0) {
-    return std::unexpected(IoError::from_errno());
+  for (SavedModes& s : saved_modes) {
+    s.saved = ::tcgetattr(s.fd, &s.modes) == 0;
+    if (!s.saved) return std::unexpected(IoError::from_errno());
   }
-  termios_saved = true;
   use_utf8_ctype();
   screen = ::newterm(nullptr, stdout, stdin);
   if (screen == nullptr) {
@@ -93,7 +106,7 @@ void restore() noexcept {
   if (::endwin() == ERR) {
     std::fputs("Failed to restore terminal: endwin failed\n", stderr);
     best_effort_signal_safe_write(STDOUT_FILENO, leave_sequence.view());
-    if (termios_saved) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_termios);
+    put_back_saved_modes();
   }
   ::delscreen(screen);
   screen = nullptr;

@@ -1,5 +1,6 @@
 // The curses back end on a real pseudo-terminal: what it writes (alternate screen, UTF-8, nothing
-// while idle), how typed bytes become events, and that every way out restores the terminal.
+// while idle), how typed bytes become events, and that every way out restores the terminal, also
+// when input and output are two terminals.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -313,6 +315,68 @@ TEST(NcursesBackendOnPty, HungUpTerminalFailsThePollInsteadOfSpinning) {
   ASSERT_EQ(child.next_report(), "ready");
   child.hang_up();
   EXPECT_EQ(child.next_report(), "poll failed: the terminal closed its input");
+}
+
+bool same_modes(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// Input from one pseudo-terminal, output to another: curses sets up the output's, and a crash
+// must put back both as they were.
+TEST(NcursesBackendOnTwoPtys, FatalSignalRestoresTheInputAndTheOutputTerminal) {
+  struct Pty {
+    int master = -1;
+    int slave = -1;
+    termios before{};
+  };
+  Pty input;
+  Pty output;
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 80;
+  for (Pty* pty : {&input, &output}) {
+    ASSERT_EQ(::openpty(&pty->master, &pty->slave, nullptr, nullptr, &size), 0);
+    ASSERT_EQ(::tcgetattr(pty->slave, &pty->before), 0);
+  }
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(input.slave, STDIN_FILENO);
+    ::dup2(output.slave, STDOUT_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDERR_FILENO);  // the crash report
+    ::setenv("TERM", "xterm-256color", 1);
+    (void)install_report_hooks();  // fails only when this process has them already
+    auto backend = NcursesBackend::create();
+    if (!backend) ::_exit(2);
+    report(ready[1], "ready");
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  const bool started = ::read(ready[0], &byte, 1) == 1;
+  ::close(ready[0]);
+  termios raw{};
+  ASSERT_EQ(::tcgetattr(output.slave, &raw), 0);
+  EXPECT_TRUE(started && (raw.c_lflag & ICANON) == 0) << "curses set up the output terminal";
+
+  ::kill(pid, SIGSEGV);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+  for (const Pty* pty : {&input, &output}) {
+    SCOPED_TRACE(pty == &input ? "input" : "output");
+    termios after{};
+    ASSERT_EQ(::tcgetattr(pty->slave, &after), 0);
+    EXPECT_TRUE(same_modes(after, pty->before))
+        << "ICANON " << !!(after.c_lflag & ICANON) << " ECHO " << !!(after.c_lflag & ECHO)
+        << " ISIG " << !!(after.c_lflag & ISIG);
+    ::close(pty->master);
+    ::close(pty->slave);
+  }
 }
 
 TEST(NcursesBackendOnPty, UnknownTerminalTypeFailsWithoutTouchingTheTerminal) {
