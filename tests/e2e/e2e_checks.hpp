@@ -22,7 +22,9 @@ namespace sparvik::e2e {
 // After the program: raw mode off, normal screen, cursor shown, and every setting of the
 // terminal as before the start.
 inline void expect_terminal_restored(ProgramRun& run) {
-  EXPECT_EQ(run.tty_settings_after(), run.tty_settings_before());
+  const auto before = run.tty_settings_before();
+  EXPECT_TRUE(before && !before->empty()) << "the settings before the run are missing";
+  EXPECT_EQ(run.tty_settings_after(), before);
   const auto& flags = run.tty_flags();
   for (const char* on : {"icanon", "echo", "isig", "icrnl", "opost"}) {
     EXPECT_TRUE(flags.contains(on)) << on << " is off after the run:\n" << run.final_screen();
