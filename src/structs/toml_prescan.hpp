@@ -1,11 +1,12 @@
 // A cheap look at TOML text before it is parsed, refusing what could harm the parser:
 // - nesting deeper than a small limit: the TOML library recurses once per level when it builds
 //   and frees a document, so a long dotted key or deep brackets exhaust the stack;
-// - a non-ASCII character where the library asks whether it is whitespace (outside strings and
-//   comments, and after a backslash in a basic string): that test in toml++ 3.3 reaches
-//   undefined behaviour for many code points (e.g. U+00E9).
-// Neither refusal turns away a well-formed settings file: TOML allows non-ASCII text only inside
-// strings and comments, and escapes are ASCII.
+// - a code point for which toml++ 3.3's whitespace test is undefined behaviour (e.g. U+00E9),
+//   where the parser makes that test: outside strings and comments, and after a backslash in a
+//   multi-line basic string (up to the first character that is not whitespace to the parser);
+//   outside strings also U+0085, U+2028 and U+2029, which fail an assertion in an array.
+// TOML allows non-ASCII text only inside strings and comments, and escapes are ASCII, so the only
+// well-formed text refused is a line-ending backslash followed by such a code point.
 #pragma once
 
 #include <cstddef>

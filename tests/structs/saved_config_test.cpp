@@ -108,6 +108,8 @@ TEST(SavedConfigText, AcceptsAnyLayoutOfTheSixKeys) {
        "points = 10_001\nrepeat = 1\n",
        com3()},
       {"byte-order mark", std::string("\xEF\xBB\xBF") + com3_text, com3()},
+      {"non-ASCII text after a line-ending backslash",
+       std::string("note = \"\"\"a\\\n   \xe2\x82\xac\"\"\"\n") + com3_text, com3()},
       {"CRLF line ends",
        "port = \"COM3\"\r\nbaudrate = 115200\r\nstart_frequency = 240\r\nstop_frequency = 960\r\n"
        "points = 10001\r\nrepeat = 1\r\n",
