@@ -33,10 +33,10 @@ SerialError in_use() {
 }
 
 // The port is this program's alone while it is open: a second program on the line would take
-// half of every reply. The lock, which other serial tools on Linux look for, is taken before the
-// line is touched; the exclusive mode, which refuses any later open of the device except to the
-// superuser, once it is set up, and the port clears it again when it closes (a pseudo-terminal
-// outlives its opener).
+// half of every reply. Two guards: the lock, which other serial tools on Linux look for, taken
+// before the line is touched; and the exclusive mode, set once the line is set up, which refuses
+// any later open but the superuser's. The port clears that mode when it closes, since a
+// pseudo-terminal outlives its opener.
 std::expected<void, SerialError> lock_line(int fd) {
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
   const int err = errno;
