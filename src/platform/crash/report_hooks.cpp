@@ -2,7 +2,6 @@
 // path.
 #include <cxxabi.h>
 #include <execinfo.h>
-#include <fmt/format.h>
 
 #include <array>
 #include <atomic>
@@ -14,6 +13,7 @@
 #include "platform/crash/crash_path.hpp"
 #include "platform/crash/signal_safe_text.hpp"
 #include "platform/io_error.hpp"
+#include "platform/signals/install_handler.hpp"
 
 namespace sparvik {
 namespace {
@@ -94,9 +94,8 @@ std::expected<void, Report> install_report_hooks() {
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   for (const FatalSignal& s : fatal_signals) {
-    if (::sigaction(s.number, &action, nullptr) != 0) {
-      return std::unexpected(Report(fmt::format("failed to install the {} handler", s.name),
-                                    {IoError::from_errno().display()}));
+    if (auto handled = signals::install_handler(s.number, s.name, action); !handled) {
+      return handled;
     }
   }
   return {};

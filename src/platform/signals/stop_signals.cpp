@@ -1,12 +1,10 @@
 #include "platform/signals/stop_signals.hpp"
 
-#include <fmt/format.h>
-
 #include <array>
 #include <atomic>
 #include <csignal>
 
-#include "platform/io_error.hpp"
+#include "platform/signals/install_handler.hpp"
 
 namespace sparvik::signals {
 namespace {
@@ -37,9 +35,8 @@ std::expected<void, Report> note_stop_signals() {
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (const StopSignal& s : stop_signals) {
-    if (::sigaction(s.number, &action, nullptr) != 0) {
-      return std::unexpected(Report(fmt::format("failed to install the {} handler", s.name),
-                                    {IoError::from_errno().display()}));
+    if (auto handled = signals::install_handler(s.number, s.name, action); !handled) {
+      return handled;
     }
   }
   return {};
