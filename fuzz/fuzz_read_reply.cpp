@@ -1,17 +1,22 @@
-// Fuzzes the read-until-prompt loop and its two users, read_port and read_scanraw, over an
-// in-memory port: any sequence of read results, any buffer size and cap. Beyond running clean
-// under the sanitizers, the reply must be what a plain model of the loop collects from the same
-// reads, never longer than the cap, the port must not be read after the reply ended, and the
-// scanraw progress must stay within 20 to 99 without going back.
+// Fuzzes the one reply read loop and its two users, read_port and read_scanraw, over an
+// in-memory port: any sequence of read results, any buffer size, cap and start marker. Beyond
+// running clean under the sanitizers, the reply must be what a plain model of the reads gives,
+// never longer than the cap, the port must not be read after the reply ended, and the scanraw
+// progress must stay within 20 to 99 without going back.
 //
-// Input: byte 0 mode (0: the loop with a small cap and buffer, 1: read_port, 2: read_scanraw),
-// byte 1 cap (mode 0) or low byte of the expected size (mode 2), byte 2 buffer size (mode 0) or
-// high byte of the expected size (mode 2), byte 3 how many times the script is played (so that
-// a short input can outgrow read_port's cap), then the script: a length byte and that many bytes
-// for each read result, the length 0xFF standing for a failed read.
+// Input: byte 0 mode (0: the loop with a small cap and buffer, 1: read_port, 2: read_scanraw of
+// the command "s"), byte 1 cap (mode 0) or low byte of the expected size (mode 2), byte 2 buffer
+// size (mode 0) or high byte of the expected size (mode 2), byte 3 how many times the script is
+// played (so that a short input can outgrow the caps), byte 4 the marker's length (mode 0, up to
+// 3) and byte 5 how many bytes may be passed over before it (mode 0); then the marker's bytes,
+// then the script: a length byte and that many bytes for each read result, the length 0xFF
+// standing for a failed read.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,7 +29,7 @@ namespace {
 
 using sparvik::scan::testing::ScriptedPort;
 
-constexpr std::size_t kHeader = 4;
+constexpr std::size_t kHeader = 6;
 constexpr std::uint8_t kFailedRead = 0xFF;
 
 std::vector<ScriptedPort::Read> script_of(const std::uint8_t* data, std::size_t size,
@@ -51,27 +56,69 @@ struct Model {
   std::size_t reads = 0;
 };
 
-// What the loop must collect: each read takes up to `buffer` bytes of the current chunk, the
-// prompt counts within one read only, and the reply ends at the prompt, a failure or the cap.
-Model model(std::vector<ScriptedPort::Read> script, std::size_t buffer, std::size_t cap) {
+// What the loop must collect, worked out from the whole stream rather than read by read. Each
+// read takes up to `buffer` bytes of the current chunk. The reply begins at the first whole
+// marker in the stream, unless more than `max_dropped` bytes that cannot begin it were read
+// first; it ends at the first prompt wholly within one read and after the marker, at a failed
+// read, or at the cap.
+Model model(std::vector<ScriptedPort::Read> script, std::size_t buffer, std::size_t cap,
+            std::string_view marker = {}, std::size_t max_dropped = 0) {
   constexpr std::string_view kPrompt = "ch>";
-  Model m;
-  std::size_t item = 0;
-  while (m.reply.size() < cap) {
-    ++m.reads;
-    if (item == script.size()) break;
-    auto* chunk = std::get_if<std::vector<std::uint8_t>>(&script[item]);
+  // Every read the port would give, and where each begins in the stream.
+  std::vector<std::string> reads;
+  std::vector<std::size_t> begins;
+  std::string stream;
+  for (auto& item : script) {
+    auto* chunk = std::get_if<std::vector<std::uint8_t>>(&item);
     if (chunk == nullptr) break;
-    const std::size_t n = std::min(chunk->size(), buffer);
-    const std::string_view piece(reinterpret_cast<const char*>(chunk->data()), n);
-    const std::size_t at = piece.find(kPrompt);
-    const std::size_t keep = std::min(at == std::string_view::npos ? n : at, cap - m.reply.size());
-    m.reply.insert(m.reply.end(), chunk->begin(),
-                   chunk->begin() + static_cast<std::ptrdiff_t>(keep));
-    if (at != std::string_view::npos) break;
-    chunk->erase(chunk->begin(), chunk->begin() + static_cast<std::ptrdiff_t>(n));
-    if (chunk->empty()) ++item;
+    for (std::size_t at = 0; at < chunk->size(); at += buffer) {
+      begins.push_back(stream.size());
+      reads.emplace_back(reinterpret_cast<const char*>(chunk->data()) + at,
+                         std::min(buffer, chunk->size() - at));
+      stream += reads.back();
+    }
   }
+  const std::size_t held = marker.empty() ? 0 : marker.size() - 1;
+  Model m;
+  // The read in which the marker ends, and where the reply begins.
+  std::size_t first = 0, begin = 0;
+  if (!marker.empty()) {
+    const std::size_t at = stream.find(marker);
+    for (std::size_t r = 0;; ++r) {
+      ++m.reads;
+      if (r == reads.size()) return m;  // the failed read after the script
+      const std::size_t read_end = begins[r] + reads[r].size();
+      if (at != std::string::npos && at + marker.size() <= read_end) {
+        first = r;
+        begin = at;
+        break;
+      }
+      if (read_end - std::min(read_end, held) > max_dropped) return m;
+    }
+  } else if (cap == 0) {
+    return m;
+  }
+  std::size_t end = std::string::npos;
+  for (std::size_t r = first; r < reads.size(); ++r) {
+    if (r > first || marker.empty()) ++m.reads;
+    const std::size_t from = r == first ? begin + marker.size() - begins[r] : 0;
+    const std::size_t prompt = std::string_view(reads[r]).substr(from).find(kPrompt);
+    if (prompt != std::string_view::npos) {
+      end = begins[r] + from + prompt;
+      break;
+    }
+    if (begins[r] + reads[r].size() - begin >= cap) {
+      end = begins[r] + reads[r].size();
+      break;
+    }
+  }
+  if (end == std::string::npos) {
+    ++m.reads;  // the failed read after the script
+    end = stream.size();
+  }
+  const std::size_t length = std::min(end - begin, cap);
+  m.reply.assign(stream.begin() + static_cast<std::ptrdiff_t>(begin),
+                 stream.begin() + static_cast<std::ptrdiff_t>(begin + length));
   return m;
 }
 
@@ -85,22 +132,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < kHeader) return 0;
   const unsigned mode = data[0] % 3;
   const unsigned plays = 1u + data[3];
-  const auto script = script_of(data + kHeader, size - kHeader, plays);
+  const std::size_t marker_size =
+      mode == 0 ? std::min<std::size_t>(data[4] % 4, size - kHeader) : 0;
+  const std::string_view marker(reinterpret_cast<const char*>(data + kHeader), marker_size);
+  const std::size_t script_at = kHeader + marker_size;
+  const auto script = script_of(data + script_at, size - script_at, plays);
   ScriptedPort port(script);
 
   if (mode == 0) {
     const std::size_t cap = data[1];
     const std::size_t buffer_size = 1u + data[2] % 64;
+    const std::size_t max_dropped = data[5];
     std::vector<std::uint8_t> buffer(buffer_size);
     std::vector<std::size_t> seen;
-    const auto reply = sparvik::scan::read_until_prompt(
-        port, buffer, cap, [&](std::size_t collected) { seen.push_back(collected); });
-    const Model m = model(script, buffer_size, cap);
-    check(reply == m.reply);
-    check(reply.size() <= cap);
+    const sparvik::scan::ReplyStart start{
+        std::span(reinterpret_cast<const std::uint8_t*>(marker.data()), marker.size()),
+        max_dropped};
+    const auto reply = sparvik::scan::read_reply(
+        port, buffer, cap, std::chrono::seconds(3),
+        [&](std::size_t collected) { seen.push_back(collected); }, start);
+    const Model m = model(script, buffer_size, cap, marker, max_dropped);
+    check(reply.bytes == m.reply);
+    check(reply.bytes.size() <= cap);
     check(port.reads() == m.reads);
     check(std::ranges::is_sorted(seen));
-    check(seen.empty() || seen.back() <= reply.size());
+    check(seen.empty() || seen.back() <= reply.bytes.size());
   } else if (mode == 1) {
     const auto reply = sparvik::scan::read_port(port);
     const Model m = model(script, 256, sparvik::scan::kMaxCommandReply);
@@ -112,8 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const sparvik::SharedCell<std::uint64_t> progress(0);
     std::vector<std::uint64_t> stored;
     port.before_read = [&] { stored.push_back(progress.get()); };
-    const auto reply = sparvik::scan::read_scanraw(port, expected, progress);
-    const Model m = model(script, 64, sparvik::scan::scanraw_reply_cap(expected));
+    const auto reply = sparvik::scan::read_scanraw(port, {"s\r", expected}, progress);
+    const Model m = model(script, 64, sparvik::scan::scanraw_reply_cap(expected), "s\r\n",
+                          sparvik::scan::kMaxCommandReply);
     check(reply == m.reply);
     check(port.reads() == m.reads);
     stored.push_back(progress.get());

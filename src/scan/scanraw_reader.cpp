@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <span>
+#include <string>
 
+#include "platform/io_error.hpp"
+#include "platform/log/log.hpp"
+#include "scan/command_channel.hpp"
 #include "scan/prompt_reader.hpp"
 
 namespace sparvik::scan {
@@ -27,12 +32,27 @@ std::size_t scanraw_reply_cap(std::uint64_t expected) noexcept {
       expected > kMax - kScanrawReplyMargin ? kMax : expected + kScanrawReplyMargin);
 }
 
-std::vector<std::uint8_t> read_scanraw(serial::Port& port, std::uint64_t expected,
+std::string scanraw_echo(std::string_view command) {
+  std::string echo(command.substr(0, command.find('\r')));
+  echo += "\r\n";
+  return echo;
+}
+
+std::vector<std::uint8_t> read_scanraw(serial::Port& port, const ScanrawRead& read,
                                        const SharedCell<std::uint64_t>& progress) {
   std::array<std::uint8_t, kReadBufferSize> buffer{};
-  return read_until_prompt(port, buffer, scanraw_reply_cap(expected), [&](std::size_t collected) {
-    progress.set(scanraw_progress(collected, expected));
-  });
+  const std::string echo = scanraw_echo(read.command);
+  const ReplyStart start{std::span(reinterpret_cast<const std::uint8_t*>(echo.data()), echo.size()),
+                         kMaxCommandReply};
+  Reply reply = read_reply(
+      port, buffer, scanraw_reply_cap(read.expected), read.silence,
+      [&](std::size_t collected) { progress.set(scanraw_progress(collected, read.expected)); },
+      start);
+  if (reply.dropped > 0) {
+    SPARVIK_LOG(log::Level::Info, "sparvik::scan", "Dropped {} bytes that came before {}",
+                reply.dropped, debug_quote(echo));
+  }
+  return std::move(reply.bytes);
 }
 
 }  // namespace sparvik::scan

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <expected>
@@ -17,6 +18,7 @@
 #include "platform/serial/serial_port.hpp"
 #include "scan/command_channel.hpp"
 #include "scan/lossy_utf8.hpp"
+#include "scan/measurement_time.hpp"
 #include "scan/scanraw_decoder.hpp"
 #include "scan/scanraw_reader.hpp"
 #include "scan/sweep_request.hpp"
@@ -30,7 +32,8 @@ constexpr std::uint64_t kCommandWait = 20;
 constexpr std::uint64_t kScanWait = 2000;
 constexpr std::uint64_t kSettle = 20;
 constexpr std::uint64_t kBeforeFileName = 200;
-constexpr auto kPortTimeout = std::chrono::seconds(3);
+// The "scan" the analyser is asked for before "scanraw" always has this many points.
+constexpr std::uint64_t kScanPoints = 290;
 
 using Step = std::expected<void, SparvikError>;
 
@@ -59,7 +62,7 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
 
   sweep.update_message("Opening connection");
   sweep.set_connection_status(ConnectionStatus::Initialised);
-  auto opened = serial::open_port(sweep.port, serial::PortSettings{sweep.baudrate, kPortTimeout});
+  auto opened = serial::open_port(sweep.port, serial::PortSettings{sweep.baudrate, kReadTimeout});
   if (!opened) {
     SparvikError error = SparvikError::PortConnection(std::move(opened.error()));
     sweep.set_error(SparvikUIError::ScanError(error));
@@ -90,32 +93,40 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
   sweep.update_scan_info(version + info);
 
   // The set-up rows: message and progress first, then their commands, whose replies are dropped.
+  // The repeat count comes after the input range, since a change of input resets it on the device.
+  struct Command {
+    std::string text;
+    std::uint64_t wait = kCommandWait;
+    std::chrono::milliseconds silence = kReadTimeout;
+  };
   struct Row {
     std::optional<std::uint64_t> progress;  // none: unchanged
     std::string_view message;
-    std::vector<std::string> commands;
-    std::uint64_t wait_after_last;
+    std::vector<Command> commands;
   };
+  // "scan" writes nothing until it has measured every point; its wait counts towards that.
+  const Micros scan_to_come = scan_time({sweep.start, sweep.stop, kScanPoints, sweep.repeat}) -
+                              std::chrono::milliseconds(kScanWait);
   const Row rows[] = {
-      {std::nullopt, "Setting up repeat", {fmt::format("repeat {}\r", sweep.repeat)}, kCommandWait},
-      {16, "Setting zero...", {fmt::format("zero {}\r", OFFSET)}, kCommandWait},
-      {17, "Setting up marker", {"marker\r", "pause\r"}, kCommandWait},
-      {18, "Setting up scan & mode", {fmt::format("mode {} input\r", *range)}, kCommandWait},
+      {16, "Setting zero...", {{fmt::format("zero {}\r", OFFSET)}}},
+      {17, "Setting up marker", {{"marker\r"}, {"pause\r"}}},
+      {18, "Setting up scan & mode", {{fmt::format("mode {} input\r", *range)}}},
+      {std::nullopt, "Setting up repeat", {{fmt::format("repeat {}\r", sweep.repeat)}}},
       {19,
        "Setting up sweep",
-       {fmt::format("sweep start {}\r", sweep.start), fmt::format("sweep stop {}\r", sweep.stop)},
-       kCommandWait},
+       {{fmt::format("sweep start {}\r", sweep.start)},
+        {fmt::format("sweep stop {}\r", sweep.stop)}}},
       {20,
        "Sweeping...",
-       {"sweep\r", fmt::format("scan {} {} 290 101\r", sweep.start, sweep.stop)},
-       kScanWait},
+       {{"sweep\r"},
+        {fmt::format("scan {} {} {} 101\r", sweep.start, sweep.stop, kScanPoints), kScanWait,
+         measurement_allowance(std::max(scan_to_come, Micros::zero()))}}},
   };
   for (const Row& row : rows) {
     if (row.progress) sweep.update_progress(*row.progress);
     sweep.update_message(row.message);
-    for (std::size_t i = 0; i < row.commands.size(); ++i) {
-      const bool last = i + 1 == row.commands.size();
-      auto reply = send_cmd(port, row.commands[i], last ? row.wait_after_last : kCommandWait);
+    for (const Command& command : row.commands) {
+      auto reply = send_cmd(port, command.text, command.wait, command.silence);
       if (!reply) return std::unexpected(std::move(reply.error()));
     }
   }
@@ -132,9 +143,12 @@ Step sweep_steps(ConnectionInfo sweep, const std::string& csv_directory) {
   }
   wait_sync(kSettle);
 
-  // check_points keeps this from overflowing.
-  const std::uint64_t expected = 3 * sweep.points + 6;
-  const std::vector<std::uint8_t> reply = read_scanraw(port, expected, sweep.progress);
+  // check_points keeps the expected size from overflowing. The records come in blocks, each
+  // written once it is measured.
+  const ScanrawRead read{scanraw, 3 * sweep.points + 6,
+                         measurement_allowance(scanraw_block_time(
+                             {sweep.start, sweep.stop, sweep.points, sweep.repeat}))};
+  const std::vector<std::uint8_t> reply = read_scanraw(port, read, sweep.progress);
   auto decoded = decode_scanraw(reply, sweep.start, sweep.stop, sweep.points, csv_directory);
   if (!decoded) return std::unexpected(std::move(decoded.error()));
   auto& [points, file_name] = *decoded;

@@ -43,9 +43,9 @@ TEST_P(StopSignal, EndsAsQuitDoesThenDiesByTheSignal) {
   SKIP_UNLESS_PROGRAM_RUNS_HERE();
   const auto [signal, moment] = GetParam();
   ProgramRun run;
-  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1));
-  // Each block of 20 records takes seconds to measure: a sweep started stays running.
-  SimulatorProcess analyser({"--banner", "--block-ms", "5000"}, run.dir() / "received.bin");
+  // At repeat 1000 the analyser measures for minutes: a sweep started stays running.
+  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1000));
+  SimulatorProcess analyser({"--banner"}, run.dir() / "received.bin");
   run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()});
 
   ASSERT_TRUE(run.wait_for_text("COM Ports")) << run.pane().screen();

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <ostream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/e2e_checks.hpp"
@@ -183,10 +185,26 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(param_info.param.name);
     });
 
-TEST(SweepRun, QuittingWhileTheSweepRunsEndsAtOnce) {
+// How the program is asked to end while a sweep runs: a key, or a stop signal from outside.
+struct Quit {
+  const char* name;
+  const char* key;  // tmux key name, or none for the signal
+  int exit_status;
+};
+
+void PrintTo(const Quit& quit, std::ostream* os) {
+  *os << quit.name;
+}
+
+class QuitDuringASweep : public ::testing::TestWithParam<Quit> {};
+
+// At repeat 1000 the analyser measures the "scan" for nearly five minutes; the worker waits for
+// it and is not waited for.
+TEST_P(QuitDuringASweep, EndsAtOnceWhileTheAnalyserMeasures) {
   SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  const Quit& quit = GetParam();
   ProgramRun run;
-  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1));
+  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 11, 1000));
   SimulatorProcess analyser({"--banner"}, run.dir() / "received.bin");
   run.start({.ports = {"/dev/ttyS0"}, .analyser_pty = analyser.pty()});
 
@@ -195,23 +213,35 @@ TEST(SweepRun, QuittingWhileTheSweepRunsEndsAtOnce) {
   ASSERT_TRUE(run.wait_for_text("Start Frequency")) << run.pane().screen();
   run.keys({"Enter"});
   ASSERT_TRUE(run.wait_for_text("Progress:")) << run.pane().screen();
-  // Enter is ignored while the worker runs; q is not.
+  // Enter is ignored while the worker runs.
   run.keys({"Enter"});
-  // The set-up commands follow the version queries: the sweep screen is still shown and the
-  // worker is half-way through its dialogue.
-  ASSERT_TRUE(run.wait_for_text("Setting up")) << run.pane().screen();
-  EXPECT_TRUE(contains(run.pane().screen(), "Progress:"));
+  ASSERT_TRUE(run.wait_for_text("Sweeping...", 30s)) << run.pane().screen();
+  // Past the wait after "scan": the worker is reading while the analyser measures.
+  std::this_thread::sleep_for(3s);
+  ASSERT_TRUE(contains(analyser.received(), "scan 240000000 960000000 290 101\r"));
+  EXPECT_TRUE(contains(run.pane().screen(), "Sweeping..."));
 
   const auto asked = std::chrono::steady_clock::now();
-  run.keys({"q"});
-  // The worker, in the middle of its dialogue, is not waited for.
-  ASSERT_EQ(run.wait_for_exit(3s), 0) << run.pane().screen();
+  if (quit.key != nullptr) {
+    run.keys({quit.key});
+  } else {
+    run.send_signal(SIGTERM);
+  }
+  ASSERT_EQ(run.wait_for_exit(3s), quit.exit_status) << run.pane().screen();
   EXPECT_LT(std::chrono::steady_clock::now() - asked, 3s);
   expect_terminal_restored(run);
   EXPECT_EQ(run.program_stderr(), "") << "a crash at exit?";
   EXPECT_TRUE(run.files_like("scan_", ".csv").empty());
+  EXPECT_FALSE(contains(analyser.received(), "scanraw"));
   EXPECT_TRUE(run.log_text().starts_with("INFO [sparvik] Logging started\n"));
 }
+
+INSTANTIATE_TEST_SUITE_P(SweepRun, QuitDuringASweep,
+                         ::testing::Values(Quit{"q", "q", 0}, Quit{"Esc", "Escape", 0},
+                                           Quit{"SIGTERM", nullptr, 128 + SIGTERM}),
+                         [](const ::testing::TestParamInfo<Quit>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
 
 }  // namespace
 }  // namespace sparvik::e2e

@@ -90,6 +90,14 @@ TEST(SendCmd, WritesOnceWaitsAndReturnsTheReplyUntrimmed) {
   EXPECT_EQ(*reply, "version\r\ntinySA_v1.4\r\n");
   EXPECT_EQ(port.writes, std::vector<std::string>{"version\r"});
   EXPECT_GE(took, std::chrono::milliseconds(230));  // the wait, then the fixed 200 ms
+  EXPECT_EQ(port.timeouts, std::vector<std::chrono::milliseconds>{kReadTimeout});
+}
+
+TEST(SendCmd, ReadsOfAMeasuringCommandWaitTheirAllowance) {
+  ScriptedPort port({bytes_of("scan 1 2 3\r\n"), bytes_of("1 -90\r\nch> ")});
+  const std::chrono::milliseconds allowance(12'345);
+  EXPECT_EQ(send_cmd(port, "scan 1 2 3\r", 0, allowance).value(), "scan 1 2 3\r\n1 -90\r\n");
+  EXPECT_EQ(port.timeouts, (std::vector<std::chrono::milliseconds>{allowance, allowance}));
 }
 
 TEST(SendCmd, ReplacesInvalidUtf8AndAcceptsAnEmptyReply) {

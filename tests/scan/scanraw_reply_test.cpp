@@ -26,7 +26,12 @@ using testing::text_of;
 constexpr std::uint64_t MHz = 1'000'000;
 constexpr std::uint64_t kPoints = 3;
 
+constexpr std::string_view kCommand = "scanraw 100000000 200000000 3\r";
 const std::string kEcho = "scanraw 100000000 200000000 3\r\n";
+// What a "scan" that outlasted its wait still writes before the shell echoes the next line.
+const std::string kLateScan =
+    "100000000.000000 -90.000000\r\n150000000.000000 -91.000000\r\n"
+    "200000000.000000 -92.000000\r\nch> ";
 const std::string kRecords = test_support::recs({0, 3000, 4096});
 const std::string kCsv = "100,-128\n150,-34.25\n200,0\n";
 const std::string kTwoLines = "100,-128\n150,-34.25\n";
@@ -42,6 +47,16 @@ TEST(ScanrawReply, SucceedsOnAWholeSetOfRecordsWhateverItsEnding) {
       // The analyser's own ending.
       {"prompt right after the brace, in one read",
        {bytes_of(kEcho + "{" + kRecords + "}ch> ")},
+       "}",
+       nullptr,
+       kCsv},
+      {"late scan reply and its prompt before the echo",
+       {bytes_of(kLateScan + kEcho + "{" + kRecords + "}ch> ")},
+       "}",
+       nullptr,
+       kCsv},
+      {"late scan reply ending in a read of its own",
+       {bytes_of(kLateScan), bytes_of(kEcho + "{" + kRecords), bytes_of("}ch> ")},
        "}",
        nullptr,
        kCsv},
@@ -93,8 +108,10 @@ TEST(ScanrawReply, SucceedsOnAWholeSetOfRecordsWhateverItsEnding) {
     SCOPED_TRACE(c.name);
     ScriptedPort port(c.script);
     const SharedCell<std::uint64_t> progress(22);
-    const auto reply = read_scanraw(port, 3 * kPoints + 6, progress);
-    EXPECT_TRUE(std::string(reply.begin(), reply.end()).ends_with(c.tail));
+    const auto reply = read_scanraw(port, {kCommand, 3 * kPoints + 6}, progress);
+    const std::string collected(reply.begin(), reply.end());
+    EXPECT_TRUE(collected.starts_with(kEcho)) << collected.substr(0, 40);
+    EXPECT_TRUE(collected.ends_with(c.tail));
     TempDir dir("sparvik-scan");
     const auto decoded = decode_scanraw(reply, 100 * MHz, 200 * MHz, kPoints, dir.path().string());
     if (c.error == nullptr) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -33,8 +34,11 @@ class ScriptedPort : public serial::Port {
   ScriptedPort() = default;
   explicit ScriptedPort(std::vector<Read> script) : script_(script.begin(), script.end()) {}
 
-  std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer) override {
+  using serial::Port::read;
+  std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer,
+                                           std::chrono::milliseconds timeout) override {
     buffer_sizes.push_back(buffer.size());
+    timeouts.push_back(timeout);
     if (before_read) before_read();
     // Past the script the line is silent.
     if (script_.empty()) return std::unexpected(timed_out());
@@ -53,6 +57,8 @@ class ScriptedPort : public serial::Port {
     return n;
   }
 
+  std::chrono::milliseconds timeout() const override { return std::chrono::seconds(3); }
+
   std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> data) override {
     writes.emplace_back(data.begin(), data.end());
     if (write_error) return std::unexpected(*write_error);
@@ -63,7 +69,8 @@ class ScriptedPort : public serial::Port {
 
   std::vector<std::string> writes;
   std::optional<IoError> write_error;
-  std::vector<std::size_t> buffer_sizes;  // one entry per read call
+  std::vector<std::size_t> buffer_sizes;            // one entry per read call
+  std::vector<std::chrono::milliseconds> timeouts;  // the time-out of each read call
   std::function<void()> before_read;
 
  private:

@@ -18,6 +18,7 @@
 #include "platform/serial/serial_port.hpp"
 #include "scan/command_channel.hpp"
 #include "scan/error_payload.hpp"
+#include "scan/measurement_time.hpp"
 #include "scan/scanraw_reader.hpp"
 #include "sim/simulated_analyser.hpp"
 #include "support/temp_dir.hpp"
@@ -25,6 +26,7 @@
 namespace sparvik::scan {
 namespace {
 
+using namespace std::chrono_literals;
 using log::Level;
 using log::testing::CapturedRecord;
 using test_support::read_file;
@@ -36,6 +38,7 @@ struct Sweep {
   std::vector<CapturedRecord> records;
   std::string received;                 // what the analyser got
   std::vector<std::uint64_t> progress;  // each value the sweep screen would have seen, in turn
+  sim::Clock::time_point ended;         // when the final status was seen
 };
 
 bool is_final(ConnectionStatus status) {
@@ -44,12 +47,12 @@ bool is_final(ConnectionStatus status) {
 }
 
 // Runs the worker on its own thread with two copies of `info`, reading the cells meanwhile as the
-// sweep screen does, and returns once it has ended. A sweep still running after a minute fails
+// sweep screen does, and returns once it has ended. A sweep still running after two minutes fails
 // the test, and the analyser hangs up so that the worker ends.
 Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser* analyser) {
   log::testing::Capture capture("trace");
   std::thread worker(run_sweep_writing_to, info.clone(), info.clone(), dir.path().string());
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
   bool overran = false;
   std::vector<std::uint64_t> progress;
   while (!is_final(info.get_connection_status())) {
@@ -63,9 +66,10 @@ Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(16));
   }
+  const auto ended = sim::Clock::now();
   worker.join();
   return {capture.records(), analyser != nullptr ? analyser->received() : std::string(),
-          std::move(progress)};
+          std::move(progress), ended};
 }
 
 ConnectionInfo request(std::string port, std::uint64_t start, std::uint64_t stop,
@@ -76,7 +80,7 @@ ConnectionInfo request(std::string port, std::uint64_t start, std::uint64_t stop
   info.start = start;
   info.stop = stop;
   info.points = points;
-  info.repeat = 3;
+  info.repeat = 1;
   return info;
 }
 
@@ -101,7 +105,7 @@ std::string stored_error(const ConnectionInfo& info) {
   return debug_optional(info.error_raised.get());
 }
 
-// The commands the worker sends for a request from 100 to 200 MHz with 11 points and repeat 3,
+// The commands the worker sends for a request from 100 to 200 MHz with 11 points and repeat 1,
 // with the step message shown while each is sent and the wait before its reply is read.
 struct DialogueStep {
   const char* command;
@@ -115,11 +119,11 @@ const DialogueStep kLowSteps[] = {
     {"vbat", "Acquiring version & info", 20},
     {"usart_cfg", "Acquiring version & info", 20},
     {"threads", "Acquiring version & info", 20},
-    {"repeat 3", "Setting up repeat", 20},
     {"zero 128", "Setting zero...", 20},
     {"marker", "Setting up marker", 20},
     {"pause", "Setting up marker", 20},
     {"mode low input", "Setting up scan & mode", 20},
+    {"repeat 1", "Setting up repeat", 20},
     {"sweep start 100000000", "Setting up sweep", 20},
     {"sweep stop 200000000", "Setting up sweep", 20},
     {"sweep", "Sweeping...", 20},
@@ -157,8 +161,8 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   EXPECT_EQ(
       published(sweep, "Message: "),
       (std::vector<std::string>{"Opening connection", "Initialisation...",
-                                "Acquiring version & info", "Setting up repeat", "Setting zero...",
-                                "Setting up marker", "Setting up scan & mode", "Setting up sweep",
+                                "Acquiring version & info", "Setting zero...", "Setting up marker",
+                                "Setting up scan & mode", "Setting up repeat", "Setting up sweep",
                                 "Sweeping...", "Starting scan...", "Scan finished"}));
   EXPECT_EQ(info.progress.get(), 100u);
   EXPECT_EQ(info.get_scan_message(), "Scan finished");
@@ -244,16 +248,10 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, RunSweepWithWholeReply,
     ::testing::Values(
         WholeReply{"AnalysersDefault", {}, 100 * MHz, 200 * MHz, 11, "100,-90", "200,-89.8125", 0},
-        // 201 points in 11 blocks, a quarter of a second each: a reply of nearly 3 s, which the
-        // gauge follows.
-        WholeReply{"PacedBlocks",
-                   {.levels = {4096}, .scanraw_block_pause = std::chrono::milliseconds(250)},
-                   240 * MHz,
-                   960 * MHz,
-                   201,
-                   "240,0",
-                   "960,0",
-                   5}),
+        // 201 points in 11 blocks, measured in 0.1 s each: a reply of a second, which the gauge
+        // follows.
+        WholeReply{
+            "MeasuredBlocks", {.levels = {4096}}, 240 * MHz, 960 * MHz, 201, "240,0", "960,0", 5}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(RunSweep, RefusesABadRequestBeforeThePortWithTheStatusStillUninitialised) {
@@ -467,6 +465,10 @@ TEST(RunSweep, FailingResumeLeavesThePublishedResultButFails) {
   EXPECT_NE(published(sweep, "Progress: ").back(), "100");
 }
 
+// How long a read of the broken replies' "scanraw" may wait in silence.
+const auto kBrokenReplyAllowance =
+    measurement_allowance(scanraw_block_time({100 * MHz, 200 * MHz, 11, 1}));
+
 struct BrokenReply {
   const char* name;
   std::function<void(sim::SimConfig&)> configure;
@@ -480,8 +482,9 @@ void PrintTo(const BrokenReply& reply, std::ostream* out) {
 
 class RunSweepWithBrokenReply : public ::testing::TestWithParam<BrokenReply> {};
 
-// A reply cut short, held up past the read time-out or holding the wrong number of records is a
-// failure with the lines decoded so far on disc, never a finished sweep.
+// A reply cut short, held up past its allowance or holding the wrong number of records is a
+// failure with the lines decoded so far on disc, never a finished sweep; and it ends no later
+// than the allowance after the analyser's last byte.
 TEST_P(RunSweepWithBrokenReply, FailsWithParseEndKeepingTheLinesWritten) {
   sim::SimConfig config;
   config.banner = true;
@@ -503,6 +506,16 @@ TEST_P(RunSweepWithBrokenReply, FailsWithParseEndKeepingTheLinesWritten) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(line_count(read_file(dir.path() / files[0])), GetParam().csv_lines);
   EXPECT_LE(info.progress.get(), 99u);
+
+  const auto exchanges = analyser->exchanges();
+  const auto scanraw = std::ranges::find_if(
+      exchanges, [](const sim::Exchange& e) { return e.command.starts_with("scanraw"); });
+  ASSERT_NE(scanraw, exchanges.end());
+  const auto measuring = scanraw_time({100 * MHz, 200 * MHz, 11, 1});
+  const auto stalled =
+      config.scanraw_stall_at ? config.scanraw_stall : std::chrono::milliseconds(0);
+  EXPECT_LT(sweep.ended - scanraw->received,
+            measuring + std::min(stalled, kBrokenReplyAllowance) + kBrokenReplyAllowance + 2s);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -511,10 +524,10 @@ INSTANTIATE_TEST_SUITE_P(
         // 16 bytes: the "{" and five records.
         BrokenReply{"HangUpMidReply", [](sim::SimConfig& c) { c.scanraw_hang_up_at = 16; },
                     "expected 11 points, received 5", 5},
-        BrokenReply{"SilentLongerThanTheReadTimeOut",
+        BrokenReply{"SilentLongerThanItsAllowance",
                     [](sim::SimConfig& c) {
                       c.scanraw_stall_at = 16;
-                      c.scanraw_stall = std::chrono::milliseconds(3500);
+                      c.scanraw_stall = kBrokenReplyAllowance + 500ms;
                     },
                     "expected 11 points, received 5", 5},
         BrokenReply{"FewerRecords", [](sim::SimConfig& c) { c.record_count = 5; },
@@ -601,6 +614,8 @@ TEST(RunSweep, KeepsThePausesOfTheDialogue) {
   sim::SimConfig config;
   config.banner = true;
   config.replies = kShortScanReply;
+  // Replies at once, so that each is waiting before the worker reads it.
+  config.time_scale = 0;
   auto analyser = sim::SimulatedAnalyser::start(config);
   TempDir dir("sparvik-scan");
   const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
@@ -632,6 +647,89 @@ TEST(RunSweep, KeepsThePausesOfTheDialogue) {
                     command + ": pause after the reply");
     }
   }
+}
+
+struct Shell {
+  const char* name;
+  bool next_line_aborts_measurement;
+};
+
+void PrintTo(const Shell& shell, std::ostream* out) {
+  *out << shell.name;
+}
+
+class RunSweepAtTheDevicesPace : public ::testing::TestWithParam<Shell> {};
+
+// On the high input, 25 points with repeat 20: "scan" measures for 6.6 s and each block of
+// "scanraw" for 4.7 s, both longer than the 3 s a reply may otherwise be silent. The device
+// measures with the repeat count asked for only when it comes after the change of input.
+TEST_P(RunSweepAtTheDevicesPace, WaitsForTheMeasurementWithTheRepeatCountAskedFor) {
+  constexpr std::uint64_t kPoints = 25, kRepeat = 20;
+  ASSERT_GT(scan_time({240 * MHz, 960 * MHz, 290, kRepeat}), 5s);
+  ASSERT_GT(scanraw_block_time({240 * MHz, 960 * MHz, kPoints, kRepeat}), 3s);
+  sim::SimConfig config;
+  config.banner = true;
+  config.levels = {3000};
+  config.next_line_aborts_measurement = GetParam().next_line_aborts_measurement;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  ConnectionInfo info = request(analyser->port_path(), 240 * MHz, 960 * MHz, kPoints);
+  info.repeat = kRepeat;
+  const Sweep sweep = run(info, dir, analyser.get());
+
+  EXPECT_EQ(stored_error(info), "None");
+  ASSERT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
+  std::string csv;
+  for (std::uint64_t i = 0; i < kPoints; ++i) csv += fmt::format("{},-34.25\n", 240 + 30 * i);
+  EXPECT_EQ(read_file(dir.path() / info.file_name.get()), csv);
+  EXPECT_TRUE(sweep.received.ends_with(
+      "mode high input\rrepeat 20\rsweep start 240000000\rsweep stop 960000000\rsweep\r"
+      "scan 240000000 960000000 290 101\rscanraw 240000000 960000000 25\rresume\r"))
+      << sweep.received;
+  std::vector<std::string> measured;
+  for (const auto& exchange : analyser->exchanges()) {
+    if (exchange.command.starts_with("scan")) {
+      const std::string word = exchange.command.substr(0, exchange.command.find(' '));
+      measured.push_back(fmt::format("{} with repeat {}", word, exchange.repeat));
+    }
+  }
+  EXPECT_EQ(measured, (std::vector<std::string>{"scan with repeat 20", "scanraw with repeat 20"}));
+  EXPECT_TRUE(published(sweep, "Dropped ", "sparvik::scan").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, RunSweepAtTheDevicesPace,
+                         ::testing::Values(Shell{"QueuesTheNextLine", false},
+                                           Shell{"TakesTheNextLineAfterFiveSeconds", true}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// A device six times slower than its automatic settings outlasts the allowance of "scan" (6.7 s
+// of measuring against 2 s of wait and 3 s of silence): the worker goes on, and the late lines
+// and prompt of "scan" come in front of the "scanraw" echo.
+TEST(RunSweep, DropsALateScanReplyInFrontOfTheScanrawEcho) {
+  sim::SimConfig config;
+  config.banner = true;
+  config.levels = {4096, 0};
+  config.slowdown = 6;
+  auto analyser = sim::SimulatedAnalyser::start(config);
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 240 * MHz, 960 * MHz, 101);
+  const Sweep sweep = run(info, dir, analyser.get());
+
+  EXPECT_EQ(stored_error(info), "None");
+  ASSERT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
+  const auto points = info.return_data.get();
+  ASSERT_TRUE(points.has_value());
+  ASSERT_EQ(points->size(), 101u);
+  EXPECT_EQ(points->front(), (SweepPoint{240.0, 0.0}));
+  EXPECT_EQ((*points)[1], (SweepPoint{247.2, -128.0}));
+  EXPECT_EQ(points->back(), (SweepPoint{960.0, 0.0}));
+  // The 290 lines of "scan" and its prompt went before the echo.
+  const auto dropped = published(sweep, "Dropped ", "sparvik::scan");
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_TRUE(
+      dropped[0].ends_with(" bytes that came before \"scanraw 240000000 960000000 101\\r\\n\""))
+      << dropped[0];
+  EXPECT_GT(std::stoul(dropped[0]), 290u * 20);
 }
 
 }  // namespace

@@ -3,9 +3,10 @@
 //
 //   sparvik_sim [--link PATH] [--record FILE] [--banner] [--silent] [--empty-info]
 //               [--mute-info] [--corrupt-at K] [--no-brace] [--hangup] [--records N] [--chunk N]
-//               [--split-prompt] [--delay MS] [--scan-ms MS] [--levels-file FILE]
-//               [--hangup-after N] [--cut-at K] [--stall-at K] [--flood-after WORD]
-//               [--block-ms MS] [--line-end-after-scanraw] [--no-prompt-after-scanraw]
+//               [--split-prompt] [--delay MS] [--time-scale X] [--slowdown N]
+//               [--next-line-aborts-measurement] [--levels-file FILE] [--hangup-after N]
+//               [--cut-at K] [--stall-at K] [--flood-after WORD] [--line-end-after-scanraw]
+//               [--no-prompt-after-scanraw]
 //
 // Prints the pty's slave path (e.g. "/dev/pts/5") and a line feed on standard output once it is
 // serving, then runs until SIGTERM or SIGINT.
@@ -22,13 +23,16 @@
 //   --chunk N          every write cut into N-byte pieces with short pauses
 //   --split-prompt     the prompt goes out as "ch" and "> " in two writes
 //   --delay MS         pause before each command's output
-//   --scan-ms MS       how long "scan" takes
+//   --time-scale X     measure "scan" and "scanraw" in X times the device's time (1: its pace, 0:
+//                      no time at all)
+//   --slowdown N       measure N times as long, as with a narrow bandwidth set on the device
+//   --next-line-aborts-measurement   the v1.4-222 shell: a line sent while "scan" or "scanraw"
+//                      measures aborts it after 5 s
 //   --levels-file FILE raw levels (decimal, whitespace-separated), point i gets value i (cycled)
 //   --hangup-after N   close the master once the replies to N commands were read (0: the banner)
 //   --cut-at K         close the master after K bytes of a "scanraw" reply
 //   --stall-at K       fall silent for 3.5 s after K bytes of a "scanraw" reply
 //   --flood-after WORD after the echo of command WORD, send without end and never a prompt
-//   --block-ms MS      how long each block of 20 "scanraw" records takes to measure
 //   --line-end-after-scanraw   "\r\n" after the closing "}" of "scanraw" replies (not the device)
 //   --no-prompt-after-scanraw  no prompt after "scanraw" replies
 // Exit status: 0 after a signal, 2 on bad arguments, 1 when the pty cannot be set up.
@@ -37,6 +41,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -55,10 +60,10 @@ namespace {
 using sparvik::sim::SimConfig;
 
 // The member a flag sets; its type says whether a value follows the flag and what kind.
-using Member =
-    std::variant<bool SimConfig::*, std::size_t SimConfig::*,
-                 std::optional<std::size_t> SimConfig::*, std::chrono::milliseconds SimConfig::*,
-                 std::string SimConfig::*, std::optional<std::string> SimConfig::*>;
+using Member = std::variant<bool SimConfig::*, std::size_t SimConfig::*,
+                            std::optional<std::size_t> SimConfig::*,
+                            std::chrono::milliseconds SimConfig::*, double SimConfig::*,
+                            std::string SimConfig::*, std::optional<std::string> SimConfig::*>;
 
 struct Flag {
   std::string_view name;
@@ -78,12 +83,13 @@ const Flag kFlags[] = {
     {"--chunk", &SimConfig::chunk_size},
     {"--split-prompt", &SimConfig::split_prompt},
     {"--delay", &SimConfig::command_delay},
-    {"--scan-ms", &SimConfig::scan_duration},
+    {"--time-scale", &SimConfig::time_scale},
+    {"--slowdown", &SimConfig::slowdown},
+    {"--next-line-aborts-measurement", &SimConfig::next_line_aborts_measurement},
     {"--hangup-after", &SimConfig::hang_up_after_replies},
     {"--cut-at", &SimConfig::scanraw_hang_up_at},
     {"--stall-at", &SimConfig::scanraw_stall_at},
     {"--flood-after", &SimConfig::flood_after},
-    {"--block-ms", &SimConfig::scanraw_block_pause},
     {"--line-end-after-scanraw", &SimConfig::line_end_after_scanraw},
     {"--no-prompt-after-scanraw", &SimConfig::no_prompt_after_scanraw},
 };
@@ -96,6 +102,15 @@ std::optional<std::size_t> parse_count(const char* text) {
   return n;
 }
 
+// A finite factor of at least 0.
+std::optional<double> parse_factor(const char* text) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  char* end = nullptr;
+  const double x = std::strtod(text, &end);
+  if (*end != '\0' || !std::isfinite(x) || x < 0) return std::nullopt;
+  return x;
+}
+
 // Sets `member` from the flag's value (none for a bool); false when the value is missing or bad.
 bool set(SimConfig& config, const Member& member, const char* value) {
   return std::visit(
@@ -104,6 +119,11 @@ bool set(SimConfig& config, const Member& member, const char* value) {
         using T = std::remove_reference_t<decltype(target)>;
         if constexpr (std::is_same_v<T, bool>) {
           target = true;
+          return true;
+        } else if constexpr (std::is_same_v<T, double>) {
+          const auto x = parse_factor(value);
+          if (!x) return false;
+          target = *x;
           return true;
         } else if constexpr (std::is_same_v<T, std::string> ||
                              std::is_same_v<T, std::optional<std::string>>) {

@@ -11,9 +11,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
+#include <utility>
+
+#include "scan/measurement_time.hpp"
 
 namespace sparvik::sim {
 
@@ -51,8 +56,10 @@ constexpr std::string_view kThreads =
 
 // The smaller model's most points for "scan".
 constexpr std::uint64_t kScanPointsLimit = 290;
-// Records the analyser measures before each write of a "scanraw" reply.
-constexpr std::size_t kScanrawBlockRecords = 20;
+// How long the v1.4-222 shell lets a measurement run before it takes the next line.
+constexpr std::chrono::seconds kNextLineTakenAfter{5};
+// Longer than any test runs, and short enough that a deadline from it stays within the clock.
+constexpr double kLongestMeasurementMicros = 365.0 * 24 * 3600 * 1e6;
 
 }  // namespace
 
@@ -193,8 +200,10 @@ bool SimulatedAnalyser::wait_for_hang_up(std::chrono::milliseconds timeout) cons
 }
 
 void SimulatedAnalyser::serve() {
-  std::uint8_t buffer[512];
   while (!stopping_ && master_ >= 0) {
+    // What came while the last command ran is the shell's next input.
+    handle_input();
+    if (stopping_ || master_ < 0) return;
     const bool flooding = !flood_pattern_.empty();
     pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (flooding ? POLLOUT : 0)), 0},
                      {wake_, POLLIN, 0}};
@@ -210,14 +219,7 @@ void SimulatedAnalyser::serve() {
       if (ready == 0) continue;
     }
     if (flooding && (fds[0].revents & POLLOUT)) flood_some();
-    if (fds[0].revents & POLLIN) {
-      ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n > 0) {
-        on_input({buffer, static_cast<std::size_t>(n)});
-        continue;
-      }
-      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    }
+    if ((fds[0].revents & POLLIN) && take_input()) continue;
     if (flooding && (fds[0].revents & (POLLHUP | POLLERR)) == 0) continue;
     // A hang-up or error without data cannot happen while our slave descriptor is open; should
     // it happen anyway, do not spin.
@@ -225,53 +227,76 @@ void SimulatedAnalyser::serve() {
   }
 }
 
-void SimulatedAnalyser::on_input(std::span<const std::uint8_t> bytes) {
+bool SimulatedAnalyser::take_input() {
+  char buffer[512];
+  const ssize_t n = ::read(master_, buffer, sizeof buffer);
+  if (n <= 0) return n < 0 && (errno == EAGAIN || errno == EINTR);
   // Taken before anything is sent back, so that a command's time is when it came.
-  arrived_ = Clock::now();
+  const auto at = Clock::now();
+  const std::string_view bytes(buffer, static_cast<std::size_t>(n));
   {
     std::lock_guard lock(mutex_);
-    received_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    received_ += bytes;
     changed_.notify_all();
   }
   if (record_fd_ >= 0) {
     [[maybe_unused]] auto ignored = ::write(record_fd_, bytes.data(), bytes.size());
   }
-  for (std::uint8_t byte : bytes) {
-    if (stopping_) return;
-    char c = static_cast<char>(byte);
-    if (c == '\r') {
-      std::string line = std::move(line_);
-      line_.clear();
-      if (!flood_pattern_.empty()) {
-        record_command(line);
-        continue;
+  queued_.push_back({std::string(bytes), at});
+  return true;
+}
+
+void SimulatedAnalyser::handle_input() {
+  while (!queued_.empty() && !stopping_) {
+    Arrival chunk = std::move(queued_.front());
+    queued_.pop_front();
+    arrived_ = chunk.at;
+    for (std::size_t i = 0; i < chunk.bytes.size() && !stopping_; ++i) {
+      const char c = chunk.bytes[i];
+      const auto byte = static_cast<std::uint8_t>(c);
+      if (c == '\r') {
+        std::string line = std::move(line_);
+        line_.clear();
+        // The rest goes back ahead of what comes while this line runs: a line after it has come
+        // too, for a shell that takes the next line during a measurement.
+        if (i + 1 < chunk.bytes.size()) queued_.push_front({chunk.bytes.substr(i + 1), chunk.at});
+        if (!flood_pattern_.empty()) {
+          record_command(line);
+        } else if (config_.mute_info && split_words(line) == std::vector<std::string>{"info"}) {
+          echo_.clear();
+          record_command(line);
+        } else {
+          echo_ += "\r\n";
+          send(echo_);
+          echo_.clear();
+          run_command(line);
+        }
+        break;
       }
-      if (config_.mute_info && split_words(line) == std::vector<std::string>{"info"}) {
-        echo_.clear();
-        record_command(line);
-        continue;
+      if (byte == 0x08 || byte == 0x7F) {
+        if (!line_.empty()) {
+          line_.pop_back();
+          if (flood_pattern_.empty()) echo_ += "\b \b";
+        }
+      } else if (byte >= 0x20) {
+        line_ += c;
+        if (flood_pattern_.empty()) echo_ += c;
       }
-      echo_ += "\r\n";
-      send(echo_);
-      echo_.clear();
-      run_command(line);
-    } else if (byte == 0x08 || byte == 0x7F) {
-      if (!line_.empty()) {
-        line_.pop_back();
-        if (flood_pattern_.empty()) echo_ += "\b \b";
-      }
-    } else if (byte >= 0x20) {
-      line_ += c;
-      if (flood_pattern_.empty()) echo_ += c;
     }
+    if (!echo_.empty() && !stopping_) send(echo_);
+    echo_.clear();
   }
-  if (!echo_.empty() && !stopping_) send(echo_);
-  echo_.clear();
+}
+
+bool SimulatedAnalyser::line_waiting() const {
+  return std::ranges::any_of(queued_, [](const Arrival& arrival) {
+    return arrival.bytes.find('\r') != std::string::npos;
+  });
 }
 
 void SimulatedAnalyser::record_command(const std::string& line) {
   std::lock_guard lock(mutex_);
-  exchanges_.push_back({line, arrived_, std::nullopt});
+  exchanges_.push_back({line, arrived_, std::nullopt, repeat_});
   changed_.notify_all();
 }
 
@@ -336,12 +361,20 @@ void SimulatedAnalyser::run_command(const std::string& line) {
     scan(args);
   } else if (name == "scanraw") {
     scanraw(args);
-    if (stopping_) return;
-  } else if (name == "repeat" || name == "zero" || name == "marker" || name == "pause" ||
-             name == "resume" || name == "mode") {
+  } else if (name == "repeat") {
+    set_repeat(args);
+  } else if (name == "mode") {
+    set_mode(args);
+  } else if (name == "zero" || name == "marker" || name == "pause" || name == "resume") {
     // Accepted silently, as the device does.
   } else {
     send(name + "?\r\n");
+  }
+  if (stopping_) return;
+  if (aborted_) {
+    // The next line has taken the shell: the aborted command has no prompt.
+    aborted_ = false;
+    return;
   }
   if (name != "scanraw" || !config_.no_prompt_after_scanraw) prompt();
   if (name == "scanraw" && config_.hang_up_after_scanraw) {
@@ -351,6 +384,24 @@ void SimulatedAnalyser::run_command(const std::string& line) {
   std::lock_guard lock(mutex_);
   watching_ = exchanges_.size();
   reply_seen_ = false;
+}
+
+void SimulatedAnalyser::set_repeat(const std::vector<std::string>& args) {
+  const auto count = args.size() == 1 ? parse_number(args[0]) : std::nullopt;
+  if (!count || *count == 0) {
+    send("usage: repeat {count}\r\n");
+    return;
+  }
+  repeat_ = *count;
+}
+
+void SimulatedAnalyser::set_mode(const std::vector<std::string>& args) {
+  // A change of input resets the device's settings; of those the simulator has the repeat count.
+  const bool input =
+      args.size() == 2 && args[1] == "input" && (args[0] == "low" || args[0] == "high");
+  if (!input || args[0] == input_) return;
+  input_ = args[0];
+  repeat_ = 1;
 }
 
 void SimulatedAnalyser::scan(const std::vector<std::string>& args) {
@@ -367,7 +418,8 @@ void SimulatedAnalyser::scan(const std::vector<std::string>& args) {
   sweep_start_ = *parse_number(args[0]);
   sweep_stop_ = *parse_number(args[1]);
   if (args.size() > 2) sweep_points_ = *parse_number(args[2]);
-  if (!pause_for(config_.scan_duration)) return;
+  measuring_since_ = Clock::now();
+  if (!measure(scan::scan_time({sweep_start_, sweep_stop_, sweep_points_, repeat_}), 1)) return;
   if (args.size() > 3 && *parse_number(args[3]) == 0) return;
   std::string text;
   const double span = static_cast<double>(sweep_stop_) - static_cast<double>(sweep_start_);
@@ -400,55 +452,64 @@ void SimulatedAnalyser::scanraw(const std::vector<std::string>& args) {
   sweep_stop_ = stop;
   sweep_points_ = points;
   const std::size_t records = config_.record_count.value_or(sweep_points_);
+  const auto per_record =
+      scan::scanraw_point_time({sweep_start_, sweep_stop_, sweep_points_, repeat_});
 
   std::string reply;
   reply.reserve(3 * records + 4);
   if (!config_.omit_brace) reply += '{';
   // The device writes after every 20th record, and the rest with the "}" at the end.
-  std::vector<std::size_t> ends;
-  ends.reserve(records / kScanrawBlockRecords + 1);
+  std::vector<Block> blocks;
+  blocks.reserve(records / scan::kRecordsPerBlock + 1);
   for (std::size_t i = 0; i < records; ++i) {
     std::uint16_t raw = level(i);
     reply += (config_.corrupt_record == i) ? '\r' : 'x';
     reply += static_cast<char>(raw & 0xff);
     reply += static_cast<char>(raw >> 8);
-    if ((i + 1) % kScanrawBlockRecords == 0) ends.push_back(reply.size());
+    if ((i + 1) % scan::kRecordsPerBlock == 0) {
+      blocks.push_back({reply.size(), scan::kRecordsPerBlock});
+    }
   }
   reply += '}';
   if (config_.line_end_after_scanraw) reply += "\r\n";
-  ends.push_back(reply.size());
+  blocks.push_back({reply.size(), records % scan::kRecordsPerBlock});
   if (config_.silent) return;
 
   const std::string_view all(reply);
+  measuring_since_ = Clock::now();
   if (config_.scanraw_hang_up_at && *config_.scanraw_hang_up_at < all.size()) {
-    send_scanraw_part(all, ends, 0, *config_.scanraw_hang_up_at);
-    if (!stopping_) hang_up_when_drained();
+    if (send_scanraw_part(all, blocks, 0, *config_.scanraw_hang_up_at, per_record)) {
+      hang_up_when_drained();
+    }
     return;
   }
   if (config_.scanraw_stall_at && *config_.scanraw_stall_at < all.size()) {
-    send_scanraw_part(all, ends, 0, *config_.scanraw_stall_at);
-    if (stopping_ || !pause_for(config_.scanraw_stall)) return;
-    send_scanraw_part(all, ends, *config_.scanraw_stall_at, all.size());
+    if (!send_scanraw_part(all, blocks, 0, *config_.scanraw_stall_at, per_record) ||
+        !pause_for(config_.scanraw_stall)) {
+      return;
+    }
+    send_scanraw_part(all, blocks, *config_.scanraw_stall_at, all.size(), per_record);
     return;
   }
-  send_scanraw_part(all, ends, 0, all.size());
+  send_scanraw_part(all, blocks, 0, all.size(), per_record);
 }
 
-void SimulatedAnalyser::send_scanraw_part(std::string_view reply, std::span<const std::size_t> ends,
-                                          std::size_t from, std::size_t to) {
-  if (config_.chunk_size > 0) {
-    send(reply.substr(from, to - from));
-    return;
+bool SimulatedAnalyser::send_scanraw_part(std::string_view reply, std::span<const Block> blocks,
+                                          std::size_t from, std::size_t to,
+                                          std::chrono::microseconds per_record) {
+  std::size_t begin = 0;
+  for (const Block& block : blocks) {
+    const std::size_t block_begin = std::exchange(begin, block.end);
+    if (block.end <= from) continue;
+    if (block_begin >= to) break;
+    // A block goes out once measured; the rest of one cut short by a stall was measured already.
+    // Measuring no time at all still looks for a stop request, so a long reply cannot delay stop().
+    if (from <= block_begin && !measure(per_record, block.records)) return false;
+    const std::size_t at = std::max(from, block_begin);
+    send(reply.substr(at, std::min(block.end, to) - at));
+    if (stopping_) return false;
   }
-  for (const std::size_t end : ends) {
-    if (end <= from) continue;
-    // A zero pause still looks for a stop request, so a long reply cannot delay stop().
-    if (stopping_ || !pause_for(config_.scanraw_block_pause)) return;
-    const std::size_t until = std::min(end, to);
-    write_all(reply.substr(from, until - from));
-    from = until;
-    if (from >= to) return;
-  }
+  return true;
 }
 
 void SimulatedAnalyser::check_drained() {
@@ -514,6 +575,7 @@ void SimulatedAnalyser::send(std::string_view bytes) {
 
 // Writes all of `bytes` in one write where the pty takes it, waiting for room otherwise.
 void SimulatedAnalyser::write_all(std::string_view bytes) {
+  bool take = true;
   while (!bytes.empty() && master_ >= 0 && !stopping_) {
     ssize_t n = ::write(master_, bytes.data(), bytes.size());
     if (n > 0) {
@@ -522,30 +584,61 @@ void SimulatedAnalyser::write_all(std::string_view bytes) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return;
-    // The reader is behind: wait for room or for a stop request.
-    pollfd fds[2] = {{master_, POLLOUT, 0}, {wake_, POLLIN, 0}};
+    // The reader is behind: wait for room or for a stop request, and keep what it sends.
+    pollfd fds[2] = {{master_, static_cast<short>(POLLOUT | (take ? POLLIN : 0)), 0},
+                     {wake_, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
     if (fds[1].revents != 0) {
       stopping_ = true;
       return;
     }
+    if (fds[0].revents & POLLIN) take = take_input();
   }
 }
 
 bool SimulatedAnalyser::pause_for(std::chrono::milliseconds pause) {
-  pollfd fd{wake_, POLLIN, 0};
-  const auto until = std::chrono::steady_clock::now() + pause;
+  return wait_until(Clock::now() + pause, false);
+}
+
+bool SimulatedAnalyser::measure(std::chrono::microseconds point, std::uint64_t points) {
+  const double scale =
+      std::isfinite(config_.time_scale) && config_.time_scale > 0 ? config_.time_scale : 0.0;
+  const double micros = static_cast<double>(point.count()) * static_cast<double>(points) *
+                        static_cast<double>(config_.slowdown) * scale;
+  // Rounded up, so that a measurement never ends early.
+  const auto time = std::chrono::ceil<Clock::duration>(
+      std::chrono::duration<double, std::micro>(std::min(micros, kLongestMeasurementMicros)));
+  return wait_until(Clock::now() + time, true);
+}
+
+bool SimulatedAnalyser::wait_until(Clock::time_point until, bool measuring) {
+  const bool may_abort = measuring && config_.next_line_aborts_measurement;
+  const auto line_taken_at = measuring_since_ + kNextLineTakenAfter;
+  bool take = master_ >= 0;
   for (;;) {
-    // Rounded up, so that a pause never ends early.
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    const int ready = ::poll(&fd, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
-    if (ready > 0) {
+    const bool line = may_abort && line_waiting();
+    const auto wake_at = line ? std::min(until, line_taken_at) : until;
+    const auto left = std::max(wake_at - Clock::now(), Clock::duration::zero());
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+    const timespec timeout{static_cast<std::time_t>(seconds.count()),
+                           static_cast<long>((left - seconds).count())};
+    pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLIN, 0}};
+    // Even a wait that is over looks for a stop request once.
+    const int ready = ::ppoll(fds, take ? 2 : 1, &timeout, nullptr);
+    if (ready < 0 && errno != EINTR) return true;
+    if (ready > 0 && fds[0].revents != 0) {
       stopping_ = true;
       return false;
     }
-    if (ready < 0 && errno != EINTR) return true;
-    if (ready == 0 && left.count() <= 0) return true;
+    // An end or error without data cannot happen while our slave descriptor is open; should it
+    // happen anyway, stop looking at the master instead of spinning.
+    if (ready > 0 && take && fds[1].revents != 0) take = (fds[1].revents & POLLIN) && take_input();
+    const auto now = Clock::now();
+    if (may_abort && now >= line_taken_at && line_waiting()) {
+      aborted_ = true;
+      return false;
+    }
+    if (now >= until) return true;
   }
 }
 

@@ -7,6 +7,7 @@
 //
 //   sparvik::sim::SimConfig config;                 // defaults: a well-behaved analyser
 //   config.levels = {4096, 3000, 0};                // raw level of point 0, 1, 2 (cycled)
+//   config.time_scale = 0.01;                       // a hundredth of the device's measuring time
 //   auto sim = sparvik::sim::SimulatedAnalyser::start(config);   // throws std::runtime_error
 //   auto port = sparvik::serial::open_port(sim->port_path(), {});  // e.g. "/dev/pts/5"
 //   sparvik::sim::write_text(**port, "version\r");          // sim/port_talk.hpp helpers
@@ -23,17 +24,33 @@
 //   version      one line (SimConfig::version)
 //   info         several lines (SimConfig::info), nothing with empty_info
 //   vbat, leveloffset, usart_cfg, threads   short plausible lines
-//   repeat, zero, marker, pause, resume, mode ...   nothing
+//   repeat N     sets the repeat count (1 at power-on); without a number of at least 1 it prints
+//                "usage: repeat {count}\r\n" and changes nothing
+//   mode low input / mode high input   a change of input resets the repeat count to 1; the input
+//                in force ("low" at power-on) again changes nothing
+//   zero, marker, pause, resume, other "mode ..."   nothing
 //   sweep start N / sweep stop N / sweep START STOP [POINTS]   set the sweep, print nothing
 //   sweep        "START STOP POINTS\r\n" (the current values)
-//   scan START STOP [POINTS [MASK]]   after scan_duration, one "%f %f\r\n" line (Hz, dBm) per
-//                point, none when MASK is 0; over 290 points "sweep points exceeds range 290\r\n"
+//   scan START STOP [POINTS [MASK]]   measures the whole sweep (POINTS, else the sweep's), then
+//                one "%f %f\r\n" line (Hz, dBm) per point, none when MASK is 0; over 290 points
+//                "sweep points exceeds range 290\r\n" and no sweep
 //   scanraw START STOP POINTS       "{", per point "x" + raw level (u16 little endian), "}", and
 //                the prompt straight after it in a write of its own. The records go out in blocks
 //                as they are measured: "{" with the first 20, then 20 at a time, then the rest
 //                with "}". START above STOP, or POINTS of 0, gives a line of complaint and no "{".
 //   anything else   "NAME?\r\n" (the command word and a question mark)
 // Levels: dBm = raw / 32 - 128 (the device's scale after "zero 128").
+//
+// Pace: "scan" and "scanraw" take as long as the device with its automatic settings takes
+// (scan/measurement_time.hpp, with the repeat count in force): "scan" writes nothing until its
+// whole sweep is measured, "scanraw" writes each block once its records are measured, chunked
+// or not. A 290-point "scan" at repeat 100 takes 30 s, so tests that need the order of things and
+// not the wait set time_scale (0.01, or 0 for none at all).
+// While a command runs the shell handles no input: a line sent meanwhile is in received() as it
+// comes, and its exchange has the time it came, but it is echoed and run only after the running
+// command's prompt, as up to firmware v1.4-221. next_line_aborts_measurement gives the v1.4-222
+// shell instead.
+// Every pause and measurement ends at once on stop().
 //
 // The slave side is put in raw mode and kept open by the simulator for its whole life, so the
 // tested code may open and close the port as often as it likes without the master seeing hang-ups.
@@ -48,6 +65,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -122,7 +140,7 @@ struct SimConfig {
   // the tested code has read them: the rest and the prompt never come.
   std::optional<std::size_t> scanraw_hang_up_at{};
   // After this many bytes of a "scanraw" reply the analyser falls silent for scanraw_stall, then
-  // sends the rest and the prompt.
+  // sends the rest (each block still measured first) and the prompt.
   std::optional<std::size_t> scanraw_stall_at{};
   std::chrono::milliseconds scanraw_stall{3500};
   // After the echo of this command word the analyser sends without end and never a prompt: "{"
@@ -139,10 +157,18 @@ struct SimConfig {
   std::chrono::milliseconds split_prompt_pause{20};
   // Pause between a command's echo and its output, like a device thinking.
   std::chrono::milliseconds command_delay{0};
-  // How long "scan" takes before its lines come.
-  std::chrono::milliseconds scan_duration{50};
-  // How long the analyser measures each block of 20 "scanraw" records before writing it.
-  std::chrono::milliseconds scanraw_block_pause{0};
+  // The measuring time of "scan" and "scanraw" as a fraction of the device's own: 1 is its pace,
+  // 0.01 a hundredth of it, 0 no measuring time at all. Not a fault: for tests that need the
+  // order of things and not the wait.
+  double time_scale = 1.0;
+  // The device measures this many times as long as with its automatic settings, as after a
+  // narrow bandwidth, "precise" sweeps or spur removal set on the device itself.
+  std::size_t slowdown = 1;
+  // The v1.4-222 shell: once "scan" or "scanraw" has measured for 5 s (real seconds, whatever
+  // time_scale) and a command line has come up to its "\r", the measurement is aborted: it writes
+  // neither its remaining data nor "}" nor its prompt. The line is then echoed and run as any.
+  // Only measuring counts: a scanraw_stall or command_delay is waited out.
+  bool next_line_aborts_measurement = false;
   // Not what the device does: "\r\n" after the closing "}" of a "scanraw" reply, which makes the
   // "}" a whole three-byte group. Shows a reader that needs those two bytes to finish.
   bool line_end_after_scanraw = false;
@@ -158,12 +184,15 @@ struct SimConfig {
 
 using Clock = std::chrono::steady_clock;
 
-// One command line and when it came; reply_taken is when the tested code had read all of the
-// reply's output and prompt (none for a command left unanswered).
+// One command line and when it came (also while another command ran); reply_taken is when the
+// tested code had read all of the reply's output and prompt (none for a command left unanswered
+// or aborted); repeat is the repeat count in force when the line ran, before its own effect: what
+// a "scan" or "scanraw" measured with.
 struct Exchange {
   std::string command;
   Clock::time_point received;
   std::optional<Clock::time_point> reply_taken;
+  std::uint64_t repeat = 1;
 };
 
 class SimulatedAnalyser {
@@ -205,14 +234,33 @@ class SimulatedAnalyser {
   SimulatedAnalyser(Private, SimConfig config);
 
  private:
+  // One write of a "scanraw" reply: where it ends in the reply, and how many records the device
+  // measures before it.
+  struct Block {
+    std::size_t end;
+    std::size_t records;
+  };
+  // Bytes read from the tested code and not yet handled by the shell, with when they came.
+  struct Arrival {
+    std::string bytes;
+    Clock::time_point at;
+  };
+
   void serve();
-  void on_input(std::span<const std::uint8_t> bytes);
+  // Reads what is waiting into queued_ and received(); false when the master side gives an end
+  // or an error instead (true with nothing waiting yet).
+  bool take_input();
+  // Runs the shell over queued_ until it is empty; input that comes meanwhile is handled too.
+  void handle_input();
   void run_command(const std::string& line);
   void record_command(const std::string& line);
+  void set_repeat(const std::vector<std::string>& args);
+  void set_mode(const std::vector<std::string>& args);
   void scanraw(const std::vector<std::string>& args);
-  // Writes reply[from, to) as the device does, block by block; `ends` are where its writes end.
-  void send_scanraw_part(std::string_view reply, std::span<const std::size_t> ends,
-                         std::size_t from, std::size_t to);
+  // Writes reply[from, to) as the device does, each block once it is measured; false when stopped
+  // or aborted.
+  bool send_scanraw_part(std::string_view reply, std::span<const Block> blocks, std::size_t from,
+                         std::size_t to, std::chrono::microseconds per_record);
   // Notes when the pending output has been read; 1 ms granularity, from the serving loop.
   void check_drained();
   void flood_some();
@@ -220,8 +268,14 @@ class SimulatedAnalyser {
   void send(std::string_view bytes);
   void write_all(std::string_view bytes);
   void prompt();
-  // Sleeps up to `pause`; false when stop was requested meanwhile.
+  // Sleeps up to `pause`, taking input meanwhile; false when stop was requested.
   bool pause_for(std::chrono::milliseconds pause);
+  // Waits until `until`, taking input meanwhile; false when stop was requested or, while
+  // `measuring`, when the next line aborts the measurement (aborted_).
+  bool wait_until(Clock::time_point until, bool measuring);
+  // Measures `points` points of `point` each, as time_scale and slowdown make it.
+  bool measure(std::chrono::microseconds point, std::uint64_t points);
+  bool line_waiting() const;
   std::uint16_t level(std::size_t point_index) const;
   void close_master();
   // Waits (bounded) until the tested code has read what is pending, then closes the master.
@@ -239,9 +293,14 @@ class SimulatedAnalyser {
   std::uint64_t sweep_start_ = 0;
   std::uint64_t sweep_stop_ = 350'000'000;
   std::uint64_t sweep_points_ = 450;
+  std::uint64_t repeat_ = 1;
+  std::string input_ = "low";
   std::string line_;
   std::string echo_;
-  bool stopping_ = false;  // serving thread only
+  std::deque<Arrival> queued_;
+  Clock::time_point measuring_since_;  // of the running "scan" or "scanraw"
+  bool aborted_ = false;               // the running measurement was aborted by the next line
+  bool stopping_ = false;              // serving thread only
   // Which reply is being watched until read: n > 0 the n-th command's, 0 the banner's.
   std::optional<std::size_t> watching_;
   bool reply_seen_ = false;    // the watched reply was seen waiting in the slave's input queue

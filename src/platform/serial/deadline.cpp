@@ -7,6 +7,14 @@
 
 namespace sparvik::serial {
 
+std::chrono::steady_clock::time_point time_after(std::chrono::milliseconds timeout) {
+  using Clock = std::chrono::steady_clock;
+  const auto now = Clock::now();
+  const auto headroom =
+      std::chrono::floor<std::chrono::milliseconds>(Clock::time_point::max() - now);
+  return timeout >= headroom ? Clock::time_point::max() : now + timeout;
+}
+
 int Deadline::remaining_ms() const {
   const auto left = end_ - std::chrono::steady_clock::now();
   if (left <= std::chrono::steady_clock::duration::zero()) return 0;

@@ -9,10 +9,12 @@
 
 namespace sparvik::serial {
 
+// `timeout` from now on the monotonic clock; a time-out too long for the clock never passes.
+std::chrono::steady_clock::time_point time_after(std::chrono::milliseconds timeout);
+
 class Deadline {
  public:
-  explicit Deadline(std::chrono::milliseconds timeout)
-      : end_(std::chrono::steady_clock::now() + timeout) {}
+  explicit Deadline(std::chrono::milliseconds timeout) : end_(time_after(timeout)) {}
 
   // Milliseconds left, rounded up so that a wait never ends before the deadline; 0 once passed.
   int remaining_ms() const;

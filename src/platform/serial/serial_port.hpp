@@ -20,7 +20,8 @@ namespace sparvik::serial {
 // Port names in the order the system reports them.
 std::expected<std::vector<std::string>, SerialError> list_ports();
 
-// 8 data bits, no parity, 1 stop bit and no flow control are fixed.
+// 8 data bits, no parity, 1 stop bit and no flow control are fixed. The time-out bounds every
+// write, and the reads that do not name one of their own.
 struct PortSettings {
   std::uint32_t baudrate = 115200;
   std::chrono::milliseconds timeout{3000};
@@ -30,9 +31,15 @@ struct PortSettings {
 class Port {
  public:
   virtual ~Port() = default;
-  // Returns at once with what is waiting (at least one byte), waits up to the time-out for a first
+  // Returns at once with what is waiting (at least one byte), waits up to `timeout` for a first
   // byte, and fails with TimedOut otherwise. A hung-up line fails at once.
-  virtual std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer) = 0;
+  virtual std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer,
+                                                   std::chrono::milliseconds timeout) = 0;
+  // The same with the port's own time-out.
+  std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer) {
+    return read(buffer, timeout());
+  }
+  virtual std::chrono::milliseconds timeout() const = 0;
   // Writes what the line accepts within the time-out; returns the number of bytes written.
   virtual std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> data) = 0;
 };

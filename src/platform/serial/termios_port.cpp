@@ -110,9 +110,11 @@ class TermiosPort final : public Port {
   TermiosPort(const TermiosPort&) = delete;
   TermiosPort& operator=(const TermiosPort&) = delete;
 
-  std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer) override {
+  using Port::read;
+  std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer,
+                                           std::chrono::milliseconds timeout) override {
     if (buffer.empty()) return 0;
-    const Deadline deadline(timeout_);
+    const Deadline deadline(timeout);
     bool hang_up_seen = false;
     for (;;) {
       auto got = io::read_some(fd_.get(),
@@ -129,6 +131,8 @@ class TermiosPort final : public Port {
       hang_up_seen = line_down(*events) && (*events & POLLIN) == 0;
     }
   }
+
+  std::chrono::milliseconds timeout() const override { return timeout_; }
 
   std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> data) override {
     const Deadline deadline(timeout_);

@@ -159,6 +159,27 @@ TEST(PortRead, TimesOutAfterTheTimeOutWhenTheLineIsSilent) {
   EXPECT_LT(waited, 5s);
 }
 
+TEST(PortRead, WaitsTheTimeOutItIsGiven) {
+  auto sim = sim::SimulatedAnalyser::start({.silent = true});
+  auto port = open_or_fail(sim->port_path(), {.timeout = 100ms});
+  ASSERT_TRUE(port);
+  std::uint8_t buffer[64];
+  const auto began = Clock::now();
+  auto n = port->read(buffer, 600ms);
+  ASSERT_FALSE(n.has_value());
+  EXPECT_EQ(n.error().kind, IoErrorKind::TimedOut);
+  EXPECT_GE(Clock::now() - began, 600ms);
+
+  // A time-out beyond the clock's range waits until the bytes come.
+  auto answering = sim::SimulatedAnalyser::start();
+  auto other = open_or_fail(answering->port_path(), {.timeout = 100ms});
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(sim::write_text(*other, "x"));
+  auto echoed = other->read(buffer, std::chrono::milliseconds::max());
+  ASSERT_TRUE(echoed.has_value());
+  EXPECT_EQ(buffer[0], 'x');
+}
+
 extern "C" void ignore_signal(int) {}
 
 TEST(PortRead, SignalsDoNotShortenTheWait) {
