@@ -9,7 +9,7 @@ namespace sparvik::scan {
 
 namespace {
 
-constexpr std::uint64_t kMaxMicros = std::numeric_limits<Micros::rep>::max();
+constexpr auto kMaxMicros = static_cast<std::uint64_t>(Micros::max().count());
 
 constexpr std::uint64_t kMinBandwidth = 2'600;    // Hz
 constexpr std::uint64_t kMaxBandwidth = 620'700;  // Hz
@@ -96,9 +96,10 @@ std::chrono::milliseconds measurement_allowance(Micros still_to_come) noexcept {
   // Rounded up to whole milliseconds, so the allowance is never below twice the time.
   const std::uint64_t twice = saturating_mul(count_of(still_to_come), 2);
   const std::uint64_t ms = twice / 1000 + (twice % 1000 != 0);
+  using Ms = std::chrono::milliseconds;
+  constexpr auto kMaxMs = static_cast<std::uint64_t>(Ms::max().count());
   const auto base = static_cast<std::uint64_t>(kReadTimeout.count());
-  return std::chrono::milliseconds(
-      static_cast<std::chrono::milliseconds::rep>(std::min(saturating_add(ms, base), kMaxMicros)));
+  return Ms(static_cast<Ms::rep>(std::min(saturating_add(ms, base), kMaxMs)));
 }
 
 }  // namespace sparvik::scan

@@ -1,6 +1,7 @@
 #include "scan/prompt_reader.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include "scan/prompt_searcher.hpp"
 

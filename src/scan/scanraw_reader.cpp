@@ -8,13 +8,21 @@
 
 #include "platform/io_error.hpp"
 #include "platform/log/log.hpp"
-#include "scan/command_channel.hpp"
 #include "scan/prompt_reader.hpp"
 
 namespace sparvik::scan {
 
 namespace {
+
 constexpr std::size_t kReadBufferSize = 64;
+
+// How the analyser echoes a command line: its characters, then "\r\n" for the carriage return.
+std::string echo_of(std::string_view command) {
+  std::string echo(command.substr(0, command.find('\r')));
+  echo += "\r\n";
+  return echo;
+}
+
 }  // namespace
 
 std::uint64_t scanraw_progress(std::uint64_t collected, std::uint64_t expected) noexcept {
@@ -32,16 +40,10 @@ std::size_t scanraw_reply_cap(std::uint64_t expected) noexcept {
       expected > kMax - kScanrawReplyMargin ? kMax : expected + kScanrawReplyMargin);
 }
 
-std::string scanraw_echo(std::string_view command) {
-  std::string echo(command.substr(0, command.find('\r')));
-  echo += "\r\n";
-  return echo;
-}
-
 std::vector<std::uint8_t> read_scanraw(serial::Port& port, const ScanrawRead& read,
                                        const SharedCell<std::uint64_t>& progress) {
   std::array<std::uint8_t, kReadBufferSize> buffer{};
-  const std::string echo = scanraw_echo(read.command);
+  const std::string echo = echo_of(read.command);
   const ReplyStart start{std::span(reinterpret_cast<const std::uint8_t*>(echo.data()), echo.size()),
                          kMaxCommandReply};
   Reply reply = read_reply(

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/serial/serial_port.hpp"
+#include "scan/command_channel.hpp"
 #include "structs/shared_cell.hpp"
 
 namespace sparvik::scan {
@@ -23,7 +24,7 @@ inline constexpr std::size_t kScanrawReplyMargin = 4096;
 struct ScanrawRead {
   std::string_view command;
   std::uint64_t expected = 0;
-  std::chrono::milliseconds silence{3000};
+  std::chrono::milliseconds silence = kReadTimeout;
 };
 
 // Never fails: a failed read ends the reply, and so does reaching scanraw_reply_cap(expected)
@@ -31,9 +32,6 @@ struct ScanrawRead {
 // earlier command, its prompt) is dropped, within a command reply's bound, and logged by count.
 std::vector<std::uint8_t> read_scanraw(serial::Port& port, const ScanrawRead& read,
                                        const SharedCell<std::uint64_t>& progress);
-
-// How the analyser echoes a command line: its characters, then "\r\n" for the carriage return.
-std::string scanraw_echo(std::string_view command);
 
 // The most a reply of `expected` bytes may grow to: expected + kScanrawReplyMargin.
 std::size_t scanraw_reply_cap(std::uint64_t expected) noexcept;
