@@ -38,15 +38,17 @@ using sparvik::e2e::TmuxSession;
 // with 2000 + 200, 20 after "scanraw", 200 before the file name, "resume" with 20 + 200.
 constexpr double fixed_waits_ms = 40 + 14 * 220 + 2200 + 20 + 200 + 220;
 
-// What the analyser measures beyond those pauses: the part of "scan" that outlasts its wait, and
-// every point of "scanraw".
+// What the analyser measures beyond those pauses: the part of "scan" that outlasts its 2000 ms
+// wait, and of "scanraw" what outlasts the 20 ms after it.
 double measuring_ms(const sparvik::ConnectionInfo& request) {
   using sparvik::scan::Micros;
   const Micros scan =
       sparvik::scan::scan_time({request.start, request.stop, 290, request.repeat}) - 2s;
   const Micros scanraw =
-      sparvik::scan::scanraw_time({request.start, request.stop, request.points, request.repeat});
-  return std::chrono::duration<double, std::milli>(std::max(scan, Micros::zero()) + scanraw)
+      sparvik::scan::scanraw_time({request.start, request.stop, request.points, request.repeat}) -
+      20ms;
+  return std::chrono::duration<double, std::milli>(std::max(scan, Micros::zero()) +
+                                                   std::max(scanraw, Micros::zero()))
       .count();
 }
 

@@ -17,9 +17,9 @@ namespace sparvik::scan {
 // Called after each successful read with the number of bytes collected before it.
 using ChunkCallback = std::function<void(std::size_t collected)>;
 
-// Where a reply begins. With a marker, the bytes before its first occurrence are passed over (at
-// most `max_dropped` of them, after which the reply ends empty), and a prompt among them does not
-// end the reply; the reply begins with the marker itself.
+// Where a reply begins. With a marker, the bytes before its first occurrence are passed over, and
+// a prompt among them does not end the reply; the reply begins with the marker itself. Once more
+// than `max_dropped` bytes were passed over, no further read is made and the reply ends empty.
 struct ReplyStart {
   std::span<const std::uint8_t> marker{};
   std::size_t max_dropped = 0;
