@@ -202,17 +202,15 @@ TEST_F(ScreenTest, ParametersScreenShowsTheCountersInFourBoxes) {
   EXPECT_EQ(rows[0], std::string(kWidth, ' '));
   EXPECT_NE(rows[2].find("│Sparvik version 0.1.1"), std::string::npos);
   EXPECT_EQ(rows[4], std::string(kWidth, ' '));
-  // Four boxes of 21 cells from x 7.
+  // Four boxes from x 7 that fill the 86 cells of the title box: 22, 21, 22 and 21 cells.
+  const std::string side(7, ' ');
   const std::string expected_boxes[] = {
-      "       ┌Start Frequency────┐┌Stop Frequency─────┐┌Points─────────────┐┌Repeat─────────────┐ "
-      "  "
-      "      ",
-      "       │240                ││960                ││10001              ││1                  │ "
-      "  "
-      "      ",
-      "       └───────────────────┘└───────────────────┘└───────────────────┘└───────────────────┘ "
-      "  "
-      "      ",
+      side + "┌Start Frequency" + repeat("─", 5) + "┐┌Stop Frequency" + repeat("─", 5) +
+          "┐┌Points" + repeat("─", 14) + "┐┌Repeat" + repeat("─", 13) + "┐" + side,
+      side + "│" + pad("240", 20) + "││" + pad("960", 19) + "││" + pad("10001", 20) + "││" +
+          pad("1", 19) + "│" + side,
+      side + "└" + repeat("─", 20) + "┘└" + repeat("─", 19) + "┘└" + repeat("─", 20) + "┘└" +
+          repeat("─", 19) + "┘" + side,
   };
   EXPECT_EQ(rows[5], expected_boxes[0]);
   EXPECT_EQ(rows[6], expected_boxes[1]);
@@ -221,13 +219,57 @@ TEST_F(ScreenTest, ParametersScreenShowsTheCountersInFourBoxes) {
   EXPECT_EQ(*row_of(kFooter), kHeight - 1);
 }
 
+// The cell columns of the top corners of the boxes on `line`, left to right.
+std::vector<std::size_t> box_corners(std::string_view line) {
+  std::vector<std::size_t> corners;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;
+    if (line.substr(i).starts_with("┌") || line.substr(i).starts_with("┐")) {
+      corners.push_back(column);
+    }
+    ++column;
+  }
+  return corners;
+}
+
+// The boxes under the title fill its width on both setup screens, whatever the width: side by
+// side without a gap, from the title box's first column to its last.
+TEST(SetupScreenWidths, BoxesUnderTheTitleEndInItsLastColumn) {
+  for (const std::uint16_t width : {79, 80, 81, 120, 200}) {
+    for (const MenuState menu : {MenuState::ConnectionSetup, MenuState::ScanSetup}) {
+      ScreenHarness h;
+      h.buffer = widgets::Buffer(widgets::Rect{0, 0, width, kHeight});
+      ASSERT_TRUE(h.app.update_color());
+      if (menu == MenuState::ScanSetup) {
+        ASSERT_TRUE(h.app.next_step());
+      }
+      ASSERT_TRUE(h.draw());
+      const auto rows = h.lines();
+      const auto title = box_corners(rows[1]);
+      const auto boxes = box_corners(rows[5]);
+      SCOPED_TRACE(::testing::Message() << "width " << width << ", screen "
+                                        << (menu == MenuState::ScanSetup ? "parameters" : "ports"));
+      ASSERT_EQ(title.size(), 2u);
+      ASSERT_EQ(boxes.size(), menu == MenuState::ScanSetup ? 8u : 4u);
+      EXPECT_EQ(boxes.front(), title.front());
+      EXPECT_EQ(boxes.back(), title.back());
+      for (std::size_t i = 1; i + 1 < boxes.size(); i += 2) {
+        EXPECT_EQ(boxes[i] + 1, boxes[i + 1]);
+      }
+    }
+  }
+}
+
 TEST_F(ScreenTest, ParametersScreenColoursOnlyTheFocusedBoxWhite) {
   ASSERT_TRUE(app.next_step());
   for (std::uint8_t focus = 0; focus <= 4; ++focus) {
     app.selected_widget = focus;
     ASSERT_TRUE(draw());
+    // The boxes start at x 7, 29, 50 and 72, and are at least 21 cells wide.
+    const std::uint16_t starts[] = {7, 29, 50, 72};
     for (std::uint16_t column = 0; column < 4; ++column) {
-      const std::uint16_t x = 7 + 21 * column;
+      const std::uint16_t x = starts[column];
       const Color expected = column == focus ? Color::White : Color::DarkGray;
       // Border, title and value share the colour.
       EXPECT_EQ(cell(x, 5).fg, expected) << "focus " << int{focus} << " box " << column;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -65,14 +66,38 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"frame90_200_wide", H, 200, {C::min(7), C::percentage(90), C::min(7)},
                    {10, 180, 10}},
         LayoutCase{"frame90_201_wide", H, 201, {C::min(7), C::percentage(90), C::min(7)},
-                   {11, 180, 10}},
+                   {10, 181, 10}},
+        LayoutCase{"frame90_81_wide", H, 81, {C::min(7), C::percentage(90), C::min(7)},
+                   {7, 67, 7}},
         LayoutCase{"three_mins", H, 10, {C::min(0), C::min(0), C::min(0)}, {4, 3, 3}},
-        // Percentages are floored; without a Min part the rest stays unused.
-        LayoutCase{"halves_of_11", H, 11, {C::percentage(50), C::percentage(50)}, {5, 5}},
+        // Percentages that add up to 100 fill the area; an odd cell goes to the first part whose
+        // running share rounds up.
+        LayoutCase{"halves_of_11", H, 11, {C::percentage(50), C::percentage(50)}, {6, 5}},
+        LayoutCase{"halves_of_10", H, 10, {C::percentage(50), C::percentage(50)}, {5, 5}},
+        LayoutCase{"halves_of_1", H, 1, {C::percentage(50), C::percentage(50)}, {1, 0}},
         LayoutCase{"halves_of_zero", H, 0, {C::percentage(50), C::percentage(50)}, {0, 0}},
         LayoutCase{"quarters_of_86", H, 86,
                    {C::percentage(25), C::percentage(25), C::percentage(25), C::percentage(25)},
-                   {21, 21, 21, 21}},
+                   {22, 21, 22, 21}},
+        LayoutCase{"quarters_of_66", H, 66,
+                   {C::percentage(25), C::percentage(25), C::percentage(25), C::percentage(25)},
+                   {17, 16, 17, 16}},
+        LayoutCase{"quarters_of_67", H, 67,
+                   {C::percentage(25), C::percentage(25), C::percentage(25), C::percentage(25)},
+                   {17, 17, 16, 17}},
+        LayoutCase{"quarters_of_3", H, 3,
+                   {C::percentage(25), C::percentage(25), C::percentage(25), C::percentage(25)},
+                   {1, 1, 0, 1}},
+        LayoutCase{"thirds_of_10", V, 10,
+                   {C::percentage(33), C::percentage(34), C::percentage(33)}, {3, 4, 3}},
+        // Below 100 percent and without a Min part, the rest stays free.
+        LayoutCase{"half_alone", H, 11, {C::percentage(50)}, {6}},
+        // Lengths first, then percentages of the whole area as far as they fit, then Min parts.
+        LayoutCase{"halves_after_length", H, 21, {C::length(5), C::percentage(50), C::percentage(50)},
+                   {5, 11, 5}},
+        LayoutCase{"halves_around_min", H, 21,
+                   {C::percentage(50), C::min(3), C::percentage(50)}, {11, 3, 7}},
+        LayoutCase{"half_and_min", H, 21, {C::percentage(50), C::min(3)}, {11, 10}},
         LayoutCase{"over_100_percent", H, 10, {C::percentage(150)}, {10}},
         LayoutCase{"percent_after_length", H, 10, {C::length(8), C::percentage(50)}, {8, 2}},
         LayoutCase{"length_only", H, 10, {C::length(4)}, {4}},
@@ -101,6 +126,33 @@ INSTANTIATE_TEST_SUITE_P(
                    {0, 0, 0, 0, 0}}),
     [](const ::testing::TestParamInfo<LayoutCase>& param) { return param.param.name; });
 // clang-format on
+
+// What the screens split: whole rows of percentages, alone or between Min columns. At every size
+// the parts cover the area exactly, each within a cell of its share, and the same on every call.
+TEST(Layout, PercentagesThatMakeAHundredFillEveryWidth) {
+  const std::vector<std::vector<Constraint>> rows{
+      {C::percentage(50), C::percentage(50)},
+      {C::percentage(25), C::percentage(25), C::percentage(25), C::percentage(25)},
+      {C::percentage(10), C::percentage(60), C::percentage(30)},
+      {C::percentage(100)}};
+  for (const auto& row : rows) {
+    for (std::uint16_t width = 0; width <= 300; ++width) {
+      std::vector<Rect> parts(row.size());
+      split_into(Rect{1, 0, width, 1}, Direction::Horizontal, row, parts);
+      std::vector<Rect> again(row.size());
+      split_into(Rect{1, 0, width, 1}, Direction::Horizontal, row, again);
+      EXPECT_EQ(parts, again);
+      std::uint32_t covered = 0;
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        const double share = width * row[i].value / 100.0;
+        EXPECT_LT(std::abs(parts[i].width - share), 1.0) << "width " << width << ", part " << i;
+        covered += parts[i].width;
+      }
+      EXPECT_EQ(covered, width);
+      EXPECT_EQ(parts.back().right(), 1 + width);
+    }
+  }
+}
 
 TEST(Layout, AreaAtTheCoordinateLimitStaysInside) {
   const auto parts =

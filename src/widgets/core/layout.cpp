@@ -5,6 +5,14 @@
 #include <cassert>
 
 namespace sparvik::widgets {
+namespace {
+
+// `percent` per cent of `total` cells, to the nearest cell, halves up.
+std::uint64_t rounded_share(std::uint32_t total, std::uint64_t percent) {
+  return (total * percent + 50) / 100;
+}
+
+}  // namespace
 
 void split_into(Rect area, Direction direction, std::span<const Constraint> constraints,
                 std::span<Rect> parts) {
@@ -27,11 +35,18 @@ void split_into(Rect area, Direction direction, std::span<const Constraint> cons
     sizes(i) = static_cast<std::uint16_t>(std::min<std::uint32_t>(c.value, remaining));
     remaining -= sizes(i);
   }
+  // Each percentage part ends where its running total of percent, rounded, ends: the parts differ
+  // from their shares by less than a cell, and together they take their rounded sum, so parts
+  // that add up to 100 percent fill the area exactly.
+  std::uint64_t percent_before = 0;
   for (std::size_t i = 0; i < constraints.size(); ++i) {
     const Constraint& c = constraints[i];
     if (c.kind != Constraint::Kind::Percentage) continue;
-    const std::uint32_t percent = std::min<std::uint32_t>(c.value, 100);
-    sizes(i) = static_cast<std::uint16_t>(std::min(total * percent / 100, remaining));
+    const std::uint64_t percent_after = percent_before + std::min<std::uint16_t>(c.value, 100);
+    const std::uint64_t share =
+        rounded_share(total, percent_after) - rounded_share(total, percent_before);
+    percent_before = percent_after;
+    sizes(i) = static_cast<std::uint16_t>(std::min<std::uint64_t>(share, remaining));
     remaining -= sizes(i);
   }
   // Min parts grow evenly into the free space; the first ones take one cell more of an uneven rest.

@@ -24,8 +24,9 @@ struct Constraint {
 enum class Direction : std::uint8_t { Horizontal, Vertical };
 
 // One rectangle per constraint into `parts` (of the same length), in order, tiling `area` along
-// `direction` without overlap. When the space is short, later parts shrink first; Min parts share
-// out what is left over.
+// `direction` without overlap. Percentages are of the whole area, rounded so that parts making
+// 100 percent fill it exactly, each within a cell of its share. When the space is short, later
+// parts shrink first; Min parts share out what is left over.
 void split_into(Rect area, Direction direction, std::span<const Constraint> constraints,
                 std::span<Rect> parts);
 
