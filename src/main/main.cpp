@@ -6,9 +6,13 @@
 #include "main/exit_step.hpp"
 #include "main/startup.hpp"
 #include "platform/signals/die_by_signal.hpp"
+#include "platform/signals/ignore_write_signals.hpp"
 #include "platform/signals/stop_signals.hpp"
 
 int main(int argc, char** argv) {
+  // Before the log or the exit step writes anything. It cannot fail for these two signals; were it
+  // to, the program would still run, only ended by such a write as before.
+  (void)sparvik::signals::ignore_write_signals();
   const std::string_view program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "sparvik";
   const int status = sparvik::exit_step(sparvik::run_program(program_name));
   // A sweep worker may still be running: it is detached and never waited for. Ending through

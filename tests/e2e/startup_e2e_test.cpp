@@ -115,20 +115,46 @@ TEST(StartUp, PortEnumerationFailureRestoresTheTerminalThenReports) {
   EXPECT_EQ(run.log_text(), "INFO [sparvik] Logging started\n");
 }
 
+// A working directory where no log file can be created, even by root: a read-only mount.
+Launch in_a_read_only_directory(const ProgramRun& run) {
+  const std::string read_only = (run.dir() / "read-only").string();
+  return {.ports = {"/dev/ttyS0"},
+          .setup = {"mkdir -p " + shell_quote(read_only),
+                    "mount -t tmpfs -o ro tmpfs " + shell_quote(read_only)},
+          .working_subdir = "read-only",
+          .stderr_on_screen = true};
+}
+
 TEST(StartUp, ALogFileThatCannotBeCreatedEndsTheProgramFirst) {
   SKIP_UNLESS_PROGRAM_RUNS_HERE();
   ProgramRun run;
-  const std::string read_only = (run.dir() / "read-only").string();
-  run.start({.ports = {"/dev/ttyS0"},
-             .setup = {"mkdir -p " + shell_quote(read_only),
-                       "mount -t tmpfs -o ro tmpfs " + shell_quote(read_only)},
-             .working_subdir = "read-only",
-             .stderr_on_screen = true});
+  run.start(in_a_read_only_directory(run));
 
   ASSERT_EQ(run.wait_for_exit(), 1) << run.pane().screen();
   EXPECT_TRUE(contains(run.final_screen(), "Error: LoggerError(")) << run.final_screen();
   expect_terminal_restored(run);
   EXPECT_TRUE(run.files_like("sparvik_", ".log").empty());
+}
+
+// The error line written into a pipe nobody reads fails with EPIPE and is dropped; the status
+// stays 1 instead of becoming 141 by SIGPIPE. The pipe is a FIFO opened for reading and writing,
+// then for writing alone, and the first descriptor closed: the program gets a write end whose
+// reader is gone before it starts.
+TEST(StartUp, AnErrorLineNobodyReadsLeavesTheStatusAtOne) {
+  SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  ProgramRun run;
+  const std::string fifo = shell_quote((run.dir() / "stderr.fifo").string());
+  Launch launch = in_a_read_only_directory(run);
+  for (const std::string& command :
+       {"mkfifo " + fifo, "exec 3<>" + fifo, "exec 4>" + fifo, std::string("exec 3<&-")}) {
+    launch.setup.push_back(command);
+  }
+  launch.redirections = "2>&4 4>&-";
+  run.start(launch);
+
+  ASSERT_EQ(run.wait_for_exit(), 1) << run.pane().screen();
+  EXPECT_FALSE(contains(run.final_screen(), "Error: ")) << run.final_screen();
+  expect_terminal_restored(run);
 }
 
 // Not being on a terminal is fatal: a crash report and an abnormal end.

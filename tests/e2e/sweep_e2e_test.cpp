@@ -2,8 +2,10 @@
 // and quitting while one runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <regex>
@@ -184,6 +186,78 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& param_info) {
       return std::string(param_info.param.name);
     });
+
+// Under a file-size limit a write past it fails as any other write does, instead of ending the
+// program by SIGXFSZ with the terminal left raw. 1001 points make a CSV file of about 13 KB; the
+// log of such a run is about 2.4 KB.
+struct FileSizeLimit {
+  const char* name;
+  std::size_t bytes;
+  bool log_fits;
+};
+
+void PrintTo(const FileSizeLimit& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class UnderAFileSizeLimit : public ::testing::TestWithParam<FileSizeLimit> {};
+
+TEST_P(UnderAFileSizeLimit, TheSweepEndsOnTheErrorScreen) {
+  SKIP_UNLESS_PROGRAM_RUNS_HERE();
+  const FileSizeLimit& c = GetParam();
+  ProgramRun run;
+  run.write_file("config.toml", settings_text("/dev/ttyS0", 115200, 240, 960, 1001, 1));
+  SimulatorProcess analyser({"--time-scale", "0"}, run.dir() / "received.bin");
+  // sh counts the limit in blocks of 512 bytes; it holds for the program that sh becomes.
+  run.start({.ports = {"/dev/ttyS0"},
+             .analyser_pty = analyser.pty(),
+             .setup = {"ulimit -f " + std::to_string(c.bytes / 512)}});
+
+  ASSERT_TRUE(run.wait_for_text("COM Ports")) << run.pane().screen();
+  run.keys({"Enter"});
+  ASSERT_TRUE(run.wait_for_text("Start Frequency")) << run.pane().screen();
+  run.keys({"Enter"});
+  ASSERT_TRUE(
+      run.wait_for_text("An error occured while trying to export the scan", sweep_time_limit))
+      << run.pane().screen();
+  const std::string error = run.pane().screen();
+  EXPECT_TRUE(contains(error, "Last status: ConnectionFailure")) << error;
+  EXPECT_TRUE(contains(error, "Error: ScanError(OpenOutput(Os { code: 27,")) << error;
+
+  run.keys({"Enter"});
+  ASSERT_EQ(run.wait_for_exit(), 0) << run.pane().screen();
+  expect_terminal_restored(run);
+  // The write that crosses the limit fills the file up to it; the next one fails.
+  const auto csv_files = run.files_like("scan_", ".csv");
+  ASSERT_EQ(csv_files.size(), 1u);
+  const std::string csv = run.read_file(csv_files[0]).value_or("");
+  EXPECT_EQ(csv.size(), c.bytes);
+  EXPECT_TRUE(csv.starts_with("240,")) << csv.substr(0, 100);
+
+  const std::string log = run.log_text();
+  EXPECT_TRUE(log.starts_with("INFO [sparvik] Logging started\n")) << log.substr(0, 200);
+  const std::string stderr_text = run.program_stderr();
+  if (c.log_fits) {
+    EXPECT_TRUE(contains(log,
+                         "ERROR [sparvik::structs] Error: Some(ScanError(OpenOutput(Os { "
+                         "code: 27, kind: Other, message: \"File too large\" })))\n"))
+        << log;
+    EXPECT_EQ(stderr_text, "");
+  } else {
+    EXPECT_EQ(log.size(), c.bytes);
+    EXPECT_TRUE(stderr_text.starts_with("Logging: cannot write log file ")) << stderr_text;
+    EXPECT_TRUE(stderr_text.ends_with(": File too large (os error 27); records are being lost\n"))
+        << stderr_text;
+    EXPECT_EQ(std::count(stderr_text.begin(), stderr_text.end(), '\n'), 1) << stderr_text;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SweepRun, UnderAFileSizeLimit,
+                         ::testing::Values(FileSizeLimit{"CsvPastIt", 4096, true},
+                                           FileSizeLimit{"LogPastItToo", 1024, false}),
+                         [](const ::testing::TestParamInfo<FileSizeLimit>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
 
 // How the program is asked to end while a sweep runs: a key, or a stop signal from outside.
 struct Quit {
