@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,8 +50,11 @@ bool is_final(ConnectionStatus status) {
 // Runs the worker on its own thread with two copies of `info`, reading the cells meanwhile as the
 // sweep screen does, and returns once it has ended. A sweep still running after two minutes fails
 // the test, and the analyser hangs up so that the worker ends.
-Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser* analyser) {
+// `observer` sees each log record as it is written.
+Sweep run(const ConnectionInfo& info, const TempDir& dir, sim::SimulatedAnalyser* analyser,
+          std::function<void(const CapturedRecord&)> observer = {}) {
   log::testing::Capture capture("trace");
+  if (observer) capture.observe(std::move(observer));
   std::thread worker(run_sweep_writing_to, info.clone(), info.clone(), dir.path().string());
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
   bool overran = false;
@@ -200,6 +204,31 @@ TEST(RunSweep, RunsTheDialogueAndPublishesPointsFileAndStatus) {
   EXPECT_EQ(published(sweep, "Info: "), std::vector<std::string>{device});
   EXPECT_EQ(published(sweep, "End at ", "sparvik::scan").size(), 1u);
   EXPECT_TRUE(published(sweep, "", "sparvik::ui").empty());
+}
+
+// The sweep screen takes the points once it sees the final status: they, the file name and the
+// full gauge are published before it. The status record comes before the status is stored.
+TEST(RunSweep, PublishesPointsFileNameAndProgressBeforeTheFinalStatus) {
+  auto analyser = sim::SimulatedAnalyser::start({});
+  TempDir dir("sparvik-scan");
+  const ConnectionInfo info = request(analyser->port_path(), 100 * MHz, 200 * MHz, 11);
+  struct Seen {
+    std::size_t points;
+    std::string file_name;
+    std::uint64_t progress;
+  };
+  std::vector<Seen> seen;  // at each record of the final status
+  const Sweep sweep = run(info, dir, analyser.get(), [&](const CapturedRecord& record) {
+    if (record.message != "Status: ClosedWithSuccess") return;
+    const auto points = info.return_data.get();
+    seen.push_back({points ? points->size() : 0, info.file_name.get(), info.progress.get()});
+  });
+  ASSERT_EQ(info.get_connection_status(), ConnectionStatus::ClosedWithSuccess);
+  ASSERT_FALSE(info.file_name.get().empty());
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].points, 11u);
+  EXPECT_EQ(seen[0].file_name, info.file_name.get());
+  EXPECT_EQ(seen[0].progress, 100u);
 }
 
 struct WholeReply {

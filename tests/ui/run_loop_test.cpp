@@ -2,6 +2,7 @@
 // which failures end the loop.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -192,6 +193,32 @@ TEST(RunLoopQuit, ANotedStopEndsTheLoopOnEveryScreenAsQDoes) {
   EXPECT_TRUE(h.run());
   EXPECT_TRUE(h.app.exit);
   EXPECT_EQ(idle_passes, 1u);
+}
+
+// While nothing happens the sweep screen follows the worker: each wait for an event lasts 16 ms
+// at most, and what the worker published meanwhile is on the next frame.
+TEST(RunLoopIdle, WaitsSixteenMillisecondsForAnEventAndRedrawsAfterEachWait) {
+  Harness h;
+  h.go_to(MenuState::ScanRunning);
+  constexpr std::size_t idle_passes = 5;
+  std::size_t published = 0;
+  h.backend.set_idle_handler([&](term::TestBackend& backend) {
+    if (published > 0) {
+      EXPECT_NE(h.screen().find("step " + std::to_string(published)), std::string::npos)
+          << "no redraw after wait " << published << "\n"
+          << h.screen();
+    }
+    if (published == idle_passes) {
+      backend.push_char(U'q');
+      return;
+    }
+    ++published;
+    h.app.connection_info->update_message("step " + std::to_string(published));
+  });
+  ASSERT_TRUE(h.run());
+  EXPECT_EQ(published, idle_passes);
+  EXPECT_EQ(h.backend.poll_timeouts(),
+            std::vector<std::chrono::milliseconds>(idle_passes + 1, std::chrono::milliseconds(16)));
 }
 
 struct KeyCase {

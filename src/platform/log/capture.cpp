@@ -1,5 +1,6 @@
 #include <spdlog/sinks/base_sink.h>
 
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 
@@ -22,6 +23,11 @@ class CaptureStore final : public spdlog::sinks::base_sink<std::mutex> {
     records_.clear();
   }
 
+  void set_observer(std::function<void(const CapturedRecord&)> observer) {
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+  }
+
   // Records after this are dropped.
   void close() {
     std::lock_guard lock(mutex_);
@@ -36,12 +42,14 @@ class CaptureStore final : public spdlog::sinks::base_sink<std::mutex> {
     records_.push_back(CapturedRecord{detail::from_spdlog(record.level), std::string(record.target),
                                       fmt::to_string(record.logger_name),
                                       fmt::to_string(record.payload)});
+    if (observer_) observer_(records_.back());
   }
 
   void flush_() override {}
 
  private:
   std::vector<CapturedRecord> records_;
+  std::function<void(const CapturedRecord&)> observer_;
   bool closed_ = false;
 };
 
@@ -68,6 +76,10 @@ std::vector<CapturedRecord> Capture::records_for(std::string_view target) const 
     if (record.target == target) matching.push_back(std::move(record));
   }
   return matching;
+}
+
+void Capture::observe(std::function<void(const CapturedRecord&)> observer) {
+  store_->set_observer(std::move(observer));
 }
 
 void Capture::clear() {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -138,6 +139,9 @@ class Capture {
   // Records whose target is `target`, in order.
   std::vector<CapturedRecord> records_for(std::string_view target) const;
   void clear();
+  // Called with each record as it is kept, on the thread that writes it and before that thread
+  // goes on: it sees the program's state at the moment of the record. It must not log.
+  void observe(std::function<void(const CapturedRecord&)> observer);
 
  private:
   std::shared_ptr<CaptureStore> store_;

@@ -50,7 +50,7 @@ std::expected<void, IoError> TestBackend::show_cursor() {
 
 std::expected<bool, IoError> TestBackend::poll(std::chrono::milliseconds timeout) {
   if (failures.poll) return std::unexpected(*failures.poll);
-  ++poll_calls_;
+  poll_timeouts_.push_back(timeout);
   std::unique_lock lock(mutex_);
   if (!events_.empty()) return true;
   if (idle_handler_) {

@@ -67,7 +67,9 @@ class TestBackend final : public Backend {
   std::size_t draw_calls() const { return draw_calls_; }
   std::size_t flush_calls() const { return flush_calls_; }
   std::size_t clear_calls() const { return clear_calls_; }
-  std::size_t poll_calls() const { return poll_calls_; }
+  std::size_t poll_calls() const { return poll_timeouts_.size(); }
+  // The time-out of each poll() that did not fail, in turn.
+  const std::vector<std::chrono::milliseconds>& poll_timeouts() const { return poll_timeouts_; }
   bool cursor_hidden() const { return cursor_hidden_; }
   std::size_t show_cursor_calls() const { return show_cursor_calls_; }
 
@@ -80,7 +82,7 @@ class TestBackend final : public Backend {
   std::size_t draw_calls_ = 0;
   std::size_t flush_calls_ = 0;
   std::size_t clear_calls_ = 0;
-  std::size_t poll_calls_ = 0;
+  std::vector<std::chrono::milliseconds> poll_timeouts_;
   bool cursor_hidden_ = false;
   std::size_t show_cursor_calls_ = 0;
   std::function<void(TestBackend&)> idle_handler_;
