@@ -37,11 +37,13 @@ std::expected<SavedConfig, TomlReadError> from_toml(std::string_view text);
 // "config.toml" in the working directory; `path` exists for tests.
 // read_config: ConfigNotFound (cannot open), OpenOutput (not a regular file, larger than
 // max_config_file_size, cannot read, not UTF-8), InvalidConfig.
-// write_config: SerializeError (cannot render), KeyPress (not a regular file once links are
-// followed, this user may not write it, cannot create, write, sync or rename the new file). A link
-// stays a link and its target is rewritten; the old file's mode (and, where allowed, its owner)
-// is kept. On any failure the old file is left as it was, save where its directory takes no new
-// file: then it is rewritten in place, and a failed write can leave it partial.
+// write_config: SerializeError (cannot render), KeyPress (neither a regular file nor a character
+// device once links are followed, this user may not write it, cannot create, write, sync or
+// rename the new file). A link stays a link and its target is rewritten. The new text replaces
+// the old file, which keeps its mode, owner and group; where a replacement would part the names
+// of a hard-linked file, give the file away or is refused by its directory, the file is rewritten
+// in place. On any failure the old file is left as it was, or put back as it was. A character
+// device (/dev/null) is written to.
 std::expected<SavedConfig, SparvikError> read_config(
     const std::filesystem::path& path = config_file_name);
 std::expected<void, SparvikUIError> write_config(

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -39,23 +41,58 @@ std::expected<void, IoError> require_regular_descriptor(int fd, struct stat& sta
   return require_regular_file(status);
 }
 
-// The file a rewrite replaces: the settings file, or for a link its final target.
+// What stands where the settings are written, once links are followed.
+enum class TargetKind : std::uint8_t { Missing, RegularFile, Device };
+
 struct RewriteTarget {
   std::filesystem::path path;
-  io::UniqueFd file;  // open for writing, untruncated; none when there is no file there yet
+  TargetKind kind = TargetKind::Missing;
+  // Open for writing, untruncated, and for reading where this user may; none when missing.
+  io::UniqueFd file;
+  bool readable = false;
   struct stat status {};
 };
 
+// A character device such as /dev/null is written as it is, never replaced; any other kind but a
+// regular file is refused unopened.
+std::expected<void, IoError> require_rewritable(const struct stat& status) {
+  if (S_ISCHR(status.st_mode)) return {};
+  return require_regular_file(status);
+}
+
+// Opening for writing is how it is asked whether this user may write the file (ACLs and
+// read-only file systems included), before anything is written. A device is opened without
+// becoming this process's terminal and without waiting for a line.
+std::expected<RewriteTarget, IoError> open_existing_target(std::filesystem::path path,
+                                                           const struct stat& seen) {
+  const bool device = S_ISCHR(seen.st_mode);
+  constexpr int flags = O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+  io::UniqueFd file(::open(path.c_str(), (device ? O_WRONLY : O_RDWR) | flags));
+  const bool readable = file.valid() && !device;
+  if (!file.valid() && !device && errno == EACCES) {
+    file = io::UniqueFd(::open(path.c_str(), O_WRONLY | flags));
+  }
+  if (!file.valid()) return std::unexpected(IoError::from_errno(errno));
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0) return std::unexpected(IoError::from_errno(errno));
+  // Looked at again, in case the name was replaced since it was looked at.
+  if (auto rewritable = require_rewritable(status); !rewritable) {
+    return std::unexpected(std::move(rewritable.error()));
+  }
+  const TargetKind kind = S_ISCHR(status.st_mode) ? TargetKind::Device : TargetKind::RegularFile;
+  return RewriteTarget{std::move(path), kind, std::move(file), readable, status};
+}
+
 // Each link in turn is replaced by its target (a relative one read from the link's own
 // directory), so that the rewrite keeps a link and changes what it points to, as rewriting the
-// file through its name would; a dangling link's target is created. Opening the file for writing
-// is how it is asked whether this user may write it, before anything is written; a device or
-// FIFO is looked at first and never opened.
+// file through its name would; a dangling link's target is created.
 std::expected<RewriteTarget, IoError> open_rewrite_target(std::filesystem::path path) {
   for (int followed = 0; followed <= max_links_followed; ++followed) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
-      if (errno == ENOENT) return RewriteTarget{std::move(path), {}, {}};
+      if (errno == ENOENT) {
+        return RewriteTarget{std::move(path), TargetKind::Missing, {}, false, {}};
+      }
       return std::unexpected(IoError::from_errno(errno));
     }
     if (S_ISLNK(status.st_mode)) {
@@ -65,24 +102,19 @@ std::expected<RewriteTarget, IoError> open_rewrite_target(std::filesystem::path 
       path = path.parent_path() / target;  // an absolute target replaces the whole path
       continue;
     }
-    if (auto regular = require_regular_file(status); !regular) {
-      return std::unexpected(std::move(regular.error()));
+    if (auto rewritable = require_rewritable(status); !rewritable) {
+      return std::unexpected(std::move(rewritable.error()));
     }
-    io::UniqueFd file(
-        ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    if (!file.valid()) return std::unexpected(IoError::from_errno(errno));
-    if (auto regular = require_regular_descriptor(file.get(), status); !regular) {
-      return std::unexpected(std::move(regular.error()));
-    }
-    return RewriteTarget{std::move(path), std::move(file), status};
+    return open_existing_target(std::move(path), status);
   }
   return std::unexpected(IoError::from_errno(ELOOP));
 }
 
 // The new text goes to a file beside the target and replaces it only once it is complete and on
 // disk, so a failure at any point leaves the old file as it was; the new file is removed on every
-// failure. It takes the old file's permission bits, and its owner and group where this process
-// may give them; a new settings file has the mode it has always had (0666 less the umask).
+// failure. It takes the old file's permission bits, owner and group; a new settings file has the
+// mode it has always had (0666 less the umask). When the new file cannot have the old one's owner
+// and group, nothing is replaced and the failure is EPERM.
 std::expected<void, IoError> replace_through_temporary(const RewriteTarget& target,
                                                        std::string_view text) {
   const bool replaces = target.file.valid();
@@ -99,8 +131,13 @@ std::expected<void, IoError> replace_through_temporary(const RewriteTarget& targ
   };
 
   if (replaces) {
-    if (::fchown(file.get(), target.status.st_uid, target.status.st_gid) != 0) {
-      // Only a privileged process may give a file away; the new one stays this user's.
+    // Only a privileged process may give a file away; another may change only its group, and only
+    // to a group of its own. What the new file got is looked at rather than the call's outcome.
+    (void)::fchown(file.get(), target.status.st_uid, target.status.st_gid);
+    struct stat made {};
+    if (::fstat(file.get(), &made) != 0) return fail(IoError::from_errno(errno));
+    if (made.st_uid != target.status.st_uid || made.st_gid != target.status.st_gid) {
+      return fail(IoError::from_errno(EPERM));
     }
     // After the owner, whose change clears set-id bits; exact, whatever the umask took away.
     if (::fchmod(file.get(), target.status.st_mode & 07777) != 0) {
@@ -118,18 +155,69 @@ std::expected<void, IoError> replace_through_temporary(const RewriteTarget& targ
   return {};
 }
 
-// A directory that takes no new file (or refuses the rename, as a sticky one does for another
-// user's file) is the one reason to rewrite in place; a full disk never is.
-bool refused_by_directory(const IoError& error) {
+// A replacement the directory refuses (no new file in it, or no rename over another user's file
+// in a sticky one), or one that would give the file away, is done in place instead; a full disk
+// never is.
+bool must_rewrite_in_place(const IoError& error) {
   return error.code == EACCES || error.code == EPERM;
 }
 
-// Truncate, write all, close: a failure midway can leave the file partial, the price of a
-// directory that leaves no other way.
-std::expected<void, IoError> rewrite_in_place(io::UniqueFd file, std::string_view text) {
-  if (::ftruncate(file.get(), 0) != 0) return std::unexpected(IoError::from_errno(errno));
-  if (auto written = io::write_all(file.get(), text); !written) return written;
-  return file.close();
+// The new text over the old from the start, then the file cut to its length: every name of the
+// file, its owner and its mode stay. What the new text overwrote is put back when a write fails
+// midway, so the old file is whole again; a file this user may write but not read holds no
+// settings the program could read back, and is only overwritten.
+std::expected<void, IoError> rewrite_in_place(RewriteTarget& target, std::string_view text) {
+  const int fd = target.file.get();
+  std::optional<std::string> old_start;
+  if (target.readable) {
+    auto old = io::read_all(fd, text.size());
+    if (!old) return std::unexpected(std::move(old.error()));
+    old_start = std::move(*old);
+  }
+  std::size_t overwritten = 0;
+  const auto put_back = [&](IoError error) {
+    if (old_start && ::lseek(fd, 0, SEEK_SET) == 0) {
+      (void)io::write_all(fd, std::string_view(*old_start).substr(0, overwritten));
+      (void)::ftruncate(fd, target.status.st_size);
+    }
+    return std::unexpected(std::move(error));
+  };
+
+  if (::lseek(fd, 0, SEEK_SET) != 0) return std::unexpected(IoError::from_errno(errno));
+  auto written = io::write_all_with(
+      [fd, &overwritten](const char* data, std::size_t size) {
+        const ssize_t taken = ::write(fd, data, size);
+        if (taken > 0) overwritten += static_cast<std::size_t>(taken);
+        return taken;
+      },
+      text);
+  if (!written) return put_back(std::move(written.error()));
+  if (::ftruncate(fd, static_cast<off_t>(text.size())) != 0) {
+    return put_back(IoError::from_errno(errno));
+  }
+  return target.file.close();
+}
+
+// A device takes the text as a stream: nothing to cut, nothing to put back.
+std::expected<void, IoError> write_to_device(RewriteTarget& target, std::string_view text) {
+  if (auto written = io::write_all(target.file.get(), text); !written) return written;
+  return target.file.close();
+}
+
+std::expected<void, IoError> rewrite(RewriteTarget& target, std::string_view text) {
+  switch (target.kind) {
+    case TargetKind::Missing:
+      return replace_through_temporary(target, text);
+    case TargetKind::Device:
+      return write_to_device(target, text);
+    case TargetKind::RegularFile:
+      break;
+  }
+  // A replacement would part the names of a file with several.
+  if (target.status.st_nlink > 1) return rewrite_in_place(target, text);
+  auto replaced = replace_through_temporary(target, text);
+  if (!replaced && must_rewrite_in_place(replaced.error())) return rewrite_in_place(target, text);
+  return replaced;
 }
 
 }  // namespace
@@ -172,11 +260,9 @@ std::expected<void, SparvikUIError> write_config(const SavedConfig& config,
 
   auto target = open_rewrite_target(path);
   if (!target) return std::unexpected(SparvikUIError::KeyPress(std::move(target.error())));
-  auto written = replace_through_temporary(*target, *text);
-  if (!written && target->file.valid() && refused_by_directory(written.error())) {
-    written = rewrite_in_place(std::move(target->file), *text);
+  if (auto written = rewrite(*target, *text); !written) {
+    return std::unexpected(SparvikUIError::KeyPress(std::move(written.error())));
   }
-  if (!written) return std::unexpected(SparvikUIError::KeyPress(std::move(written.error())));
   return {};
 }
 

@@ -4,7 +4,10 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +21,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/file_size_limit.hpp"
@@ -412,22 +416,121 @@ TEST_F(SavedConfigFile, LinkStaysALinkAndItsTargetIsRewritten) {
   }
 }
 
-TEST_F(SavedConfigFile, FifoInItsPlaceIsNeitherWrittenNorReplaced) {
-  for (const bool behind_link : {false, true}) {
-    SCOPED_TRACE(behind_link ? "behind a link" : "in its place");
-    const fs::path fifo = file(behind_link ? "pipe" : "config.toml");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    if (behind_link) fs::create_symlink("pipe", file());
-    const auto written = write_config(com3(), file());
-    ASSERT_FALSE(written);
-    EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
-    EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_EQ(fs::is_symlink(file()), behind_link);
-    const std::vector<std::string> expected_names =
-        behind_link ? std::vector<std::string>{"config.toml", "pipe"}
-                    : std::vector<std::string>{"config.toml"};
-    EXPECT_EQ(dir_.file_names(), expected_names);
+// Every name of a file with several shows the new settings: it is rewritten, not replaced.
+TEST_F(SavedConfigFile, FileWithASecondNameIsRewrittenUnderBoth) {
+  put(file("other.toml"), std::string(4096, '#'));
+  fs::create_hard_link(file("other.toml"), file());
+  struct stat before {};
+  ASSERT_EQ(::stat(file().c_str(), &before), 0);
+
+  const auto written = write_config(com3(), file());
+  ASSERT_TRUE(written) << written.error().debug();
+  EXPECT_EQ(test_support::read_file(file()), com3_text);
+  EXPECT_EQ(test_support::read_file(file("other.toml")), com3_text);
+  struct stat after {};
+  ASSERT_EQ(::stat(file().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_nlink, 2u);
+  EXPECT_EQ(dir_.file_names(), (std::vector<std::string>{"config.toml", "other.toml"}));
+}
+
+// Rewritten in place, a write that fails midway puts back what it overwrote and cuts off what it
+// added: under both names the old file is whole again.
+TEST_F(SavedConfigFile, RewriteInPlaceThatFailsMidwayPutsTheOldFileBack) {
+  const struct {
+    const char* name;
+    std::string old_text;
+  } cases[] = {
+      {"shorter than the new text", "old"},
+      {"longer than the new text", with_line("points", "points = 77") + std::string(300, '#')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     for (const auto& path : dir_.file_paths()) fs::remove(path);
+    put(file("other.toml"), c.old_text);
+    fs::create_hard_link(file("other.toml"), file());
+    std::expected<void, SparvikUIError> written;
+    {
+      // Files cannot reach past their 16th byte: the new text's write stops there.
+      const test_support::FileSizeLimit limit(16);
+      written = write_config(com3(), file());
+    }
+    ASSERT_FALSE(written);
+    EXPECT_EQ(error_number(written.error()), EFBIG);
+    EXPECT_EQ(test_support::read_file(file()), c.old_text);
+    EXPECT_EQ(test_support::read_file(file("other.toml")), c.old_text);
+    EXPECT_EQ(dir_.file_names(), (std::vector<std::string>{"config.toml", "other.toml"}));
+  }
+}
+
+// A settings file linked to /dev/null keeps nothing: the settings go into it, and the link and the
+// device stay as they are.
+TEST_F(SavedConfigFile, LinkToDevNullTakesTheSettingsAndStays) {
+  struct stat device_before {};
+  ASSERT_EQ(::stat("/dev/null", &device_before), 0);
+  fs::create_symlink("/dev/null", file());
+
+  const auto written = write_config(com3(), file());
+  ASSERT_TRUE(written) << written.error().debug();
+  ASSERT_TRUE(fs::is_symlink(file()));
+  EXPECT_EQ(fs::read_symlink(file()), "/dev/null");
+  struct stat device_after {};
+  ASSERT_EQ(::stat("/dev/null", &device_after), 0);
+  EXPECT_TRUE(S_ISCHR(device_after.st_mode));
+  EXPECT_EQ(device_after.st_rdev, device_before.st_rdev);
+  EXPECT_EQ(device_after.st_mode, device_before.st_mode);
+  EXPECT_EQ(dir_.file_names(), std::vector<std::string>{"config.toml"});
+  EXPECT_FALSE(read_config(file()));
+}
+
+// A FIFO would block, a socket takes no file's text, a block device is a disk: each is left as it
+// is, in the settings file's place or behind a link.
+TEST_F(SavedConfigFile, FifoSocketOrBlockDeviceInItsPlaceIsNeitherWrittenNorReplaced) {
+  const struct {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    bool (*is_still)(const fs::path&);
+  } kinds[] = {
+      {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+       [](const fs::path& p) { return fs::is_fifo(p); }},
+      {"socket",
+       [](const fs::path& p) {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         ASSERT_GE(fd, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         ASSERT_LT(p.native().size(), sizeof address.sun_path);
+         std::strcpy(address.sun_path, p.c_str());
+         ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+         ::close(fd);
+       },
+       [](const fs::path& p) { return fs::is_socket(p); }},
+      // Only root may make one; loop0's numbers, never opened.
+      {"block device",
+       [](const fs::path& p) {
+         ASSERT_EQ(::mknod(p.c_str(), S_IFBLK | 0644, ::makedev(7, 0)), 0) << std::strerror(errno);
+       },
+       [](const fs::path& p) { return fs::is_block_file(p); }},
+  };
+  for (const auto& kind : kinds) {
+    if (std::string_view(kind.name) == "block device" && ::geteuid() != 0) continue;
+    for (const bool behind_link : {false, true}) {
+      SCOPED_TRACE(::testing::Message()
+                   << kind.name << (behind_link ? " behind a link" : " in its place"));
+      const fs::path special = file(behind_link ? "special" : "config.toml");
+      kind.make(special);
+      if (behind_link) fs::create_symlink("special", file());
+      const auto written = write_config(com3(), file());
+      ASSERT_FALSE(written);
+      EXPECT_EQ(written.error().kind(), SparvikUIError::Kind::KeyPress);
+      EXPECT_TRUE(kind.is_still(special));
+      EXPECT_EQ(fs::is_symlink(file()), behind_link);
+      const std::vector<std::string> expected_names =
+          behind_link ? std::vector<std::string>{"config.toml", "special"}
+                      : std::vector<std::string>{"config.toml"};
+      EXPECT_EQ(dir_.file_names(), expected_names);
+      for (const auto& path : dir_.file_paths()) fs::remove(path);
+    }
   }
 }
 
@@ -533,6 +636,9 @@ INSTANTIATE_TEST_SUITE_P(
         PermissionCase{"PrivateFileInWritableDirectoryIsReplaced", 0777, 0600, true, 0},
         // A sticky directory takes the new file but refuses its rename over another user's.
         PermissionCase{"AnotherUsersWritableFileInStickyDirectoryIsRewrittenInPlace", 01777, 0666,
+                       false, 0},
+        // A replacement would be the writer's file: rewritten in place, it stays the other's.
+        PermissionCase{"AnotherUsersWritableFileInWritableDirectoryIsRewrittenInPlace", 0777, 0666,
                        false, 0}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
