@@ -543,10 +543,10 @@ TEST_P(RunSweepWithBrokenReply, FailsWithParseEndKeepingTheLinesWritten) {
   ASSERT_NE(scanraw, exchanges.end());
   // At repeat 1 a read waits a fraction of a second longer than the 3 s of any other reply.
   EXPECT_LT(kBrokenReplyAllowance, 3500ms);
-  const auto took = sweep.ended - scanraw->received;
-  EXPECT_LT(took, scanraw_time({100 * MHz, 200 * MHz, 11, 1}) + kBrokenReplyAllowance + 1s);
+  EXPECT_LT(sweep.ended - scanraw->received.latest,
+            scanraw_time({100 * MHz, 200 * MHz, 11, 1}) + kBrokenReplyAllowance + 1s);
   if (GetParam().ends_on_silence) {
-    EXPECT_GE(took, kBrokenReplyAllowance);
+    EXPECT_GE(sweep.ended - scanraw->received.earliest, kBrokenReplyAllowance);
   }
 }
 
@@ -638,11 +638,10 @@ INSTANTIATE_TEST_SUITE_P(BeforeEachCommand, RunSweepWithHangUp,
 
 TEST(RunSweep, KeepsThePausesOfTheDialogue) {
   using std::chrono::milliseconds;
-  // Lower bounds are what the worker must wait, less what the analyser's thread may be late in
-  // noting a command or a read on a loaded machine; the upper bounds only catch a pause far too
-  // long (a reply ending on the 3 s time-out, say).
+  // The analyser knows each moment only between two of its looks. The longest a pause can have
+  // lasted must reach what the worker waits; the shortest must stay below a pause far too long
+  // (a reply ending on the 3 s time-out, say).
   constexpr milliseconds kLoose(1000);
-  constexpr milliseconds kLate(5);
   sim::SimConfig config;
   config.banner = true;
   config.replies = kShortScanReply;
@@ -659,24 +658,25 @@ TEST(RunSweep, KeepsThePausesOfTheDialogue) {
   const auto banner = analyser->banner_taken();
   ASSERT_TRUE(banner.has_value());
 
-  auto expect_within = [&](sim::Clock::duration took, milliseconds least, const std::string& what) {
-    EXPECT_GE(took, least - kLate) << what;
-    EXPECT_LE(took, least + kLoose) << what;
+  auto expect_pause = [&](const sim::Moment& from, const sim::Moment& to, milliseconds least,
+                          const std::string& what) {
+    EXPECT_GE(sim::longest_between(from, to), least) << what;
+    EXPECT_LE(sim::shortest_between(from, to), least + kLoose) << what;
   };
   // 20 ms after the port opened, the pending input is read; 20 ms later the first command goes.
-  EXPECT_GE(*banner - began, milliseconds(20));
-  expect_within(exchanges[0].received - *banner, milliseconds(20), "after the banner");
+  EXPECT_GE(banner->latest - began, milliseconds(20));
+  expect_pause(*banner, exchanges[0].received, milliseconds(20), "after the banner");
   for (std::size_t i = 0; i < exchanges.size(); ++i) {
     const std::string command = kLowSteps[i].command;
     ASSERT_EQ(exchanges[i].command, command);
     ASSERT_TRUE(exchanges[i].reply_taken.has_value()) << command;
     // The wait between a command and the reading of its reply ("scanraw" included).
-    expect_within(*exchanges[i].reply_taken - exchanges[i].received,
-                  milliseconds(kLowSteps[i].wait_ms), command + ": wait before reading");
+    expect_pause(exchanges[i].received, *exchanges[i].reply_taken,
+                 milliseconds(kLowSteps[i].wait_ms), command + ": wait before reading");
     // The fixed pause after a reply; after "scanraw" the one before the file name is published.
     if (i + 1 < exchanges.size()) {
-      expect_within(exchanges[i + 1].received - *exchanges[i].reply_taken, milliseconds(200),
-                    command + ": pause after the reply");
+      expect_pause(*exchanges[i].reply_taken, exchanges[i + 1].received, milliseconds(200),
+                   command + ": pause after the reply");
     }
   }
 }

@@ -60,6 +60,9 @@ constexpr std::uint64_t kScanPointsLimit = 290;
 constexpr std::chrono::seconds kNextLineTakenAfter{5};
 // Longer than any test runs, and short enough that a deadline from it stays within the clock.
 constexpr double kLongestMeasurementMicros = 365.0 * 24 * 3600 * 1e6;
+// How often the serving loop looks at the line while it waits for input: the bounds of each
+// exchange's moments are this far apart when the thread runs on time.
+constexpr int kLookEveryMs = 1;
 
 }  // namespace
 
@@ -103,17 +106,12 @@ std::unique_ptr<SimulatedAnalyser> SimulatedAnalyser::start(SimConfig config) {
     if (sim->record_fd_ < 0) fail("open record file");
   }
 
+  // Nobody has the port's name yet, so whatever comes from the tested code comes after this.
+  sim->no_input_at_ = Clock::now();
   if (sim->config_.banner && !sim->config_.silent) {
     sim->send("\r\ntinySA Shell\r\nch> ");
     sim->watching_ = 0;
-    // Nobody can read it before start() returns: wait (bounded) until it is seen waiting.
-    const auto give_up = Clock::now() + std::chrono::seconds(1);
-    int pending = 0;
-    while (Clock::now() < give_up && ::ioctl(sim->slave_, FIONREAD, &pending) == 0 &&
-           pending == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    sim->reply_seen_ = pending > 0;
+    sim->unread_at_ = sim->last_write_;
   }
 
   sim->thread_ = std::thread([raw = sim.get()] { raw->serve(); });
@@ -156,9 +154,9 @@ void SimulatedAnalyser::hang_up_when_drained() {
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   int empty_looks = 0;
   while (empty_looks < 2 && std::chrono::steady_clock::now() < give_up) {
-    int pending = 0;
-    if (::ioctl(slave_, FIONREAD, &pending) != 0) break;
-    empty_looks = pending == 0 ? empty_looks + 1 : 0;
+    const auto pending = unread_output();
+    if (!pending) break;
+    empty_looks = *pending == 0 ? empty_looks + 1 : 0;
     if (!pause_for(std::chrono::milliseconds(5))) break;
   }
   close_master();
@@ -182,7 +180,7 @@ std::vector<Exchange> SimulatedAnalyser::exchanges() const {
   return exchanges_;
 }
 
-std::optional<Clock::time_point> SimulatedAnalyser::banner_taken() const {
+std::optional<Moment> SimulatedAnalyser::banner_taken() const {
   std::lock_guard lock(mutex_);
   return banner_taken_;
 }
@@ -207,17 +205,22 @@ void SimulatedAnalyser::serve() {
     const bool flooding = !flood_pattern_.empty();
     pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (flooding ? POLLOUT : 0)), 0},
                      {wake_, POLLIN, 0}};
-    int ready = ::poll(fds, 2, watching_ ? 1 : -1);
+    // Just before it returns, a poll looks at the master once more, after the kernel has passed on
+    // all that was written to the slave: when it finds nothing, what comes next was written after
+    // the poll began.
+    const auto looked = Clock::now();
+    int ready = ::poll(fds, 2, kLookEveryMs);
     if (ready < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (fds[1].revents != 0) return;
+    if ((fds[0].revents & POLLIN) == 0) no_input_at_ = looked;
     if (watching_) {
       check_drained();
       if (stopping_) return;
-      if (ready == 0) continue;
     }
+    if (ready == 0) continue;
     if (flooding && (fds[0].revents & POLLOUT)) flood_some();
     if ((fds[0].revents & POLLIN) && take_input()) continue;
     if (flooding && (fds[0].revents & (POLLHUP | POLLERR)) == 0) continue;
@@ -231,8 +234,9 @@ bool SimulatedAnalyser::take_input() {
   char buffer[512];
   const ssize_t n = ::read(master_, buffer, sizeof buffer);
   if (n <= 0) return n < 0 && (errno == EAGAIN || errno == EINTR);
-  // Taken before anything is sent back, so that a command's time is when it came.
-  const auto at = Clock::now();
+  // Taken before anything is sent back, so that a command's time is when it came: after the last
+  // look that found nothing, and by now.
+  const Moment at{no_input_at_, Clock::now()};
   const std::string_view bytes(buffer, static_cast<std::size_t>(n));
   {
     std::lock_guard lock(mutex_);
@@ -383,7 +387,8 @@ void SimulatedAnalyser::run_command(const std::string& line) {
   }
   std::lock_guard lock(mutex_);
   watching_ = exchanges_.size();
-  reply_seen_ = false;
+  // The reply's last byte cannot have been read before its write began.
+  unread_at_ = last_write_;
 }
 
 void SimulatedAnalyser::set_repeat(const std::vector<std::string>& args) {
@@ -512,22 +517,35 @@ bool SimulatedAnalyser::send_scanraw_part(std::string_view reply, std::span<cons
   return true;
 }
 
-void SimulatedAnalyser::check_drained() {
-  // What the master writes reaches the slave's input queue a little later, so an empty queue
-  // means "read" only once the reply has been seen in it.
+std::optional<int> SimulatedAnalyser::unread_output() const {
+  // What the master writes reaches the slave's input queue through the kernel's own worker. A
+  // poll that finds the queue empty waits for that worker first, so the count after it holds all
+  // that was written and not read.
+  pollfd fds{slave_, POLLIN, 0};
+  if (::poll(&fds, 1, 0) < 0) return std::nullopt;
   int pending = 0;
-  if (::ioctl(slave_, FIONREAD, &pending) != 0) return;
-  if (pending > 0) reply_seen_ = true;
-  if (pending != 0 || !reply_seen_) return;
+  if (::ioctl(slave_, FIONREAD, &pending) != 0) return std::nullopt;
+  return pending;
+}
+
+void SimulatedAnalyser::check_drained() {
+  // Taken before the look: when it finds output unread, the reader's last read came after this.
+  const auto looked = Clock::now();
+  const auto pending = unread_output();
+  if (!pending) return;
+  if (*pending > 0) {
+    unread_at_ = looked;
+    return;
+  }
+  const Moment taken{unread_at_, Clock::now()};
   const std::size_t replies = *watching_;
   watching_.reset();
-  reply_seen_ = false;
   {
     std::lock_guard lock(mutex_);
     if (replies == 0) {
-      banner_taken_ = Clock::now();
+      banner_taken_ = taken;
     } else {
-      exchanges_[replies - 1].reply_taken = Clock::now();
+      exchanges_[replies - 1].reply_taken = taken;
     }
     changed_.notify_all();
   }
@@ -575,6 +593,7 @@ void SimulatedAnalyser::send(std::string_view bytes) {
 
 // Writes all of `bytes` in one write where the pty takes it, waiting for room otherwise.
 void SimulatedAnalyser::write_all(std::string_view bytes) {
+  if (!bytes.empty()) last_write_ = Clock::now();
   bool take = true;
   while (!bytes.empty() && master_ >= 0 && !stopping_) {
     ssize_t n = ::write(master_, bytes.data(), bytes.size());
@@ -624,12 +643,14 @@ bool SimulatedAnalyser::wait_until(Clock::time_point until, bool measuring) {
                            static_cast<long>((left - seconds).count())};
     pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLIN, 0}};
     // Even a wait that is over looks for a stop request once.
+    const auto looked = Clock::now();
     const int ready = ::ppoll(fds, take ? 2 : 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR) return true;
     if (ready > 0 && fds[0].revents != 0) {
       stopping_ = true;
       return false;
     }
+    if (ready == 0 && take) no_input_at_ = looked;
     // An end or error without data cannot happen while our slave descriptor is open; should it
     // happen anyway, stop looking at the master instead of spinning.
     if (ready > 0 && take && fds[1].revents != 0) take = (fds[1].revents & POLLIN) && take_input();

@@ -184,14 +184,30 @@ struct SimConfig {
 
 using Clock = std::chrono::steady_clock;
 
-// One command line and when it came (also while another command ran); reply_taken is when the
-// tested code had read all of the reply's output and prompt (none for a command left unanswered
-// or aborted); repeat is the repeat count in force when the line ran, before its own effect: what
-// a "scan" or "scanraw" measured with.
+// When something happened at the tested code's end of the line: after `earliest` and by `latest`.
+// The simulator notes a moment between two of its own looks, so a late look (its thread not
+// scheduled at once) widens the bounds instead of moving them past the event.
+struct Moment {
+  Clock::time_point earliest;
+  Clock::time_point latest;
+};
+
+// The longest and the shortest time that can have passed from one moment to a later one.
+constexpr Clock::duration longest_between(const Moment& from, const Moment& to) {
+  return to.latest - from.earliest;
+}
+constexpr Clock::duration shortest_between(const Moment& from, const Moment& to) {
+  return to.earliest - from.latest;
+}
+
+// One command line and when it came (the write that brought its "\r", also while another command
+// ran); reply_taken is when the tested code had read all of the reply's output and prompt (none
+// for a command left unanswered or aborted); repeat is the repeat count in force when the line
+// ran, before its own effect: what a "scan" or "scanraw" measured with.
 struct Exchange {
   std::string command;
-  Clock::time_point received;
-  std::optional<Clock::time_point> reply_taken;
+  Moment received;
+  std::optional<Moment> reply_taken;
   std::uint64_t repeat = 1;
 };
 
@@ -212,11 +228,11 @@ class SimulatedAnalyser {
   std::string received() const;
   // The command lines received so far (without their "\r"), in order.
   std::vector<std::string> commands() const;
-  // The command lines with their times, in order. A reply counts as read only when the tested
-  // code was not already waiting in a read when it came (the worker always pauses first).
+  // The command lines with their times, in order. The analyser looks every millisecond, so on an
+  // idle machine each moment is known within a millisecond or two.
   std::vector<Exchange> exchanges() const;
   // When the tested code had read the whole banner (none without a banner or before that).
-  std::optional<Clock::time_point> banner_taken() const;
+  std::optional<Moment> banner_taken() const;
   // Waits until received() contains `text`; false when `timeout` passes first.
   bool wait_for_received(std::string_view text, std::chrono::milliseconds timeout) const;
   // Waits until the master side has been closed (hang_up() or hang_up_after_scanraw).
@@ -243,7 +259,7 @@ class SimulatedAnalyser {
   // Bytes read from the tested code and not yet handled by the shell, with when they came.
   struct Arrival {
     std::string bytes;
-    Clock::time_point at;
+    Moment at;
   };
 
   void serve();
@@ -261,8 +277,11 @@ class SimulatedAnalyser {
   // or aborted.
   bool send_scanraw_part(std::string_view reply, std::span<const Block> blocks, std::size_t from,
                          std::size_t to, std::chrono::microseconds per_record);
-  // Notes when the pending output has been read; 1 ms granularity, from the serving loop.
+  // Notes when the pending output has been read; looked at every millisecond by the serving loop.
   void check_drained();
+  // Bytes written by the analyser that the tested code has not read yet, those still on their way
+  // through the pty included; none when the slave cannot be asked.
+  std::optional<int> unread_output() const;
   void flood_some();
   void scan(const std::vector<std::string>& args);
   void send(std::string_view bytes);
@@ -303,16 +322,18 @@ class SimulatedAnalyser {
   bool stopping_ = false;              // serving thread only
   // Which reply is being watched until read: n > 0 the n-th command's, 0 the banner's.
   std::optional<std::size_t> watching_;
-  bool reply_seen_ = false;    // the watched reply was seen waiting in the slave's input queue
-  Clock::time_point arrived_;  // of the input being handled
-  std::string flood_pattern_;  // not empty while flooding
+  Clock::time_point unread_at_;    // the watched reply was not all read yet
+  Clock::time_point no_input_at_;  // the master had nothing to read (the latest such look)
+  Clock::time_point last_write_;   // when the latest write to the master began
+  Moment arrived_;                 // of the input being handled
+  std::string flood_pattern_;      // not empty while flooding
   std::size_t flood_offset_ = 0;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::string received_;
   std::vector<Exchange> exchanges_;
-  std::optional<Clock::time_point> banner_taken_;
+  std::optional<Moment> banner_taken_;
   bool hung_up_ = false;
 };
 
