@@ -93,12 +93,7 @@ std::expected<void, Report> install_report_hooks() {
   action.sa_sigaction = &on_fatal_signal;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (const FatalSignal& s : fatal_signals) {
-    if (auto handled = signals::install_handler(s.number, s.name, action); !handled) {
-      return handled;
-    }
-  }
-  return {};
+  return signals::install_handlers(fatal_signals, action);
 }
 
 }  // namespace sparvik

@@ -3,24 +3,24 @@
 #include <array>
 #include <csignal>
 #include <string_view>
-#include <utility>
 
 #include "platform/signals/install_handler.hpp"
 
 namespace sparvik::signals {
 
 std::expected<void, Report> ignore_write_signals() {
-  constexpr std::array<std::pair<int, std::string_view>, 2> write_signals{{
+  struct WriteSignal {
+    int number;
+    std::string_view name;
+  };
+  constexpr std::array<WriteSignal, 2> write_signals{{
       {SIGXFSZ, "SIGXFSZ"},
       {SIGPIPE, "SIGPIPE"},
   }};
   struct sigaction action {};
   action.sa_handler = SIG_IGN;
   sigemptyset(&action.sa_mask);
-  for (const auto& [number, name] : write_signals) {
-    if (auto ignored = install_handler(number, name, action); !ignored) return ignored;
-  }
-  return {};
+  return install_handlers(write_signals, action);
 }
 
 }  // namespace sparvik::signals

@@ -34,12 +34,7 @@ std::expected<void, Report> note_stop_signals() {
   // same, and the run loop takes that for "no event yet".
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  for (const StopSignal& s : stop_signals) {
-    if (auto handled = signals::install_handler(s.number, s.name, action); !handled) {
-      return handled;
-    }
-  }
-  return {};
+  return install_handlers(stop_signals, action);
 }
 
 std::optional<StopSignal> stop_signal() noexcept {
